@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the demo need on a fresh Debian machine.
+# Run as root. Skips the package manager when every package is already there.
+set -euo pipefail
+
+packages=(build-essential cmake ninja-build pkg-config clang-format
+          libgtest-dev libgmock-dev googletest libbenchmark-dev libpng-dev)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

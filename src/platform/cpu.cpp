@@ -1,0 +1,69 @@
+#include "platform/cpu.h"
+
+#include <atomic>
+#include <cstring>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
+namespace wdi {
+namespace {
+
+std::atomic<uint32_t> gMask{kCpuAllFlags};
+
+#if defined(__i386__) || defined(__x86_64__)
+uint64_t readXcr0() {
+  uint32_t lo = 0;
+  uint32_t hi = 0;
+  __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+  return (static_cast<uint64_t>(hi) << 32) | lo;
+}
+
+uint32_t detectNow() {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  // __get_cpuid tests the identification flag first on 32-bit processors.
+  if (!__get_cpuid(1, &a, &b, &c, &d)) return 0;
+  uint32_t flags = 0;
+  if (d & (1u << 23)) flags |= kCpuMmx;
+  if (d & (1u << 25)) flags |= kCpuSse;
+  if (d & (1u << 26)) flags |= kCpuSse2;
+  if (c & (1u << 9)) flags |= kCpuSsse3;
+  if (c & (1u << 19)) flags |= kCpuSse41;
+  const bool osxsave = (c & (1u << 27)) != 0;
+  const bool avx = (c & (1u << 28)) != 0;
+  if (osxsave && avx && (readXcr0() & 6) == 6 && __get_cpuid_max(0, nullptr) >= 7) {
+    __cpuid_count(7, 0, a, b, c, d);
+    if (b & (1u << 5)) flags |= kCpuAvx2;
+  }
+  return flags;
+}
+#else
+uint32_t detectNow() { return 0; }
+#endif
+
+}  // namespace
+
+uint32_t cpuDetect() {
+  static const uint32_t detected = detectNow();
+  return detected;
+}
+
+uint32_t cpuFlags() { return cpuDetect() & gMask.load(std::memory_order_relaxed); }
+
+void cpuSetMask(uint32_t mask) { gMask.store(mask, std::memory_order_relaxed); }
+
+bool cpuLevelMask(const char* name, uint32_t* mask) {
+  if (std::strcmp(name, "scalar") == 0) {
+    *mask = 0;
+  } else if (std::strcmp(name, "sse2") == 0) {
+    *mask = kCpuMmx | kCpuSse | kCpuSse2;
+  } else if (std::strcmp(name, "avx2") == 0) {
+    *mask = kCpuAllFlags;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace wdi

@@ -14,21 +14,19 @@ struct EngineKernels {
   void (*interpolateLuma)(uint8_t* dst, const uint8_t* src, const uint8_t* map, uint32_t width,
                           uint32_t height, int all);
   // Interpolation of the even rows of V then U.
-  void (*interpolateChroma)(uint8_t* dstV, uint8_t* dstU, const uint8_t* srcV,
-                            const uint8_t* srcU, int32_t chromaWidth, int32_t chromaHeight,
-                            int all);
+  void (*interpolateChroma)(uint8_t* dstV, uint8_t* dstU, const uint8_t* srcV, const uint8_t* srcU,
+                            int32_t chromaWidth, int32_t chromaHeight, int all);
   // Comb detection; reads rows 4 .. height (row `height` is the `width` bytes after the plane).
   int (*detectInterlace)(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint32_t width,
                          uint32_t height, int32_t threshold);
   // Every second pixel of every fourth row.
-  void (*buildReducedImage)(uint8_t* reduced, const uint8_t* luma, uint32_t width,
-                            uint32_t height);
+  void (*buildReducedImage)(uint8_t* reduced, const uint8_t* luma, uint32_t width, uint32_t height);
   // Sum of squared differences of two 8x4 blocks; stops after a row once the sum reaches `limit`.
   uint32_t (*reducedBlockDistance)(const uint8_t* candidate, const uint8_t* reference,
                                    uint32_t limit, ptrdiff_t stride);
   // The same for two 16x8 blocks.
-  uint32_t (*fieldBlockDistance)(const uint8_t* candidate, const uint8_t* reference,
-                                 uint32_t limit, ptrdiff_t stride);
+  uint32_t (*fieldBlockDistance)(const uint8_t* candidate, const uint8_t* reference, uint32_t limit,
+                                 ptrdiff_t stride);
 };
 
 // Fills the interpolation and detection kernels (doubleFields .. detectInterlace).

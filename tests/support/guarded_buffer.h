@@ -1,0 +1,51 @@
+// Buffers for kernel tests: a sentinel-filled area between guard bytes, so a
+// test sees both wrong results and writes outside the area.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace wdi::test {
+
+constexpr size_t kGuardBytes = 64;
+constexpr uint8_t kGuardValue = 0xA5;
+
+class GuardedBuffer {
+ public:
+  explicit GuardedBuffer(size_t size, uint8_t fill = 0xCD)
+      : size_(size), storage_(size + 2 * kGuardBytes, kGuardValue) {
+    std::memset(data(), fill, size);
+  }
+  uint8_t* data() { return storage_.data() + kGuardBytes; }
+  const uint8_t* data() const { return storage_.data() + kGuardBytes; }
+  size_t size() const { return size_; }
+  bool guardsIntact() const {
+    for (size_t i = 0; i < kGuardBytes; ++i) {
+      if (storage_[i] != kGuardValue || storage_[kGuardBytes + size_ + i] != kGuardValue)
+        return false;
+    }
+    return true;
+  }
+  // Whole storage, guards included, so two buffers compare with one memcmp.
+  const std::vector<uint8_t>& storage() const { return storage_; }
+
+ private:
+  size_t size_;
+  std::vector<uint8_t> storage_;
+};
+
+// Fixed seed, printed so a failure can be reproduced.
+inline std::mt19937 seededRng(uint32_t seed) {
+  std::printf("[ seed     ] %u\n", seed);
+  return std::mt19937(seed);
+}
+
+inline void fillRandom(uint8_t* p, size_t n, std::mt19937& rng) {
+  std::uniform_int_distribution<int> d(0, 255);
+  for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(d(rng));
+}
+
+}  // namespace wdi::test

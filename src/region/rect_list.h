@@ -45,7 +45,7 @@ class CRectList {
 
   // Lives in global memory (Create) or as a plain object; never on the heap.
   static void* operator new(size_t bytes) = delete;
-  static void* operator new(size_t bytes, void* place) { return place; }
+  static void* operator new(size_t, void* place) { return place; }
   static void operator delete(void* address);
   static void operator delete(void*, void*) {}
 

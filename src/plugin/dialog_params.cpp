@@ -1,0 +1,7 @@
+#include "plugin/dialog_params.h"
+
+namespace wdi {
+
+DeinterlaceParameters dialogParams = kDefaultParameters;
+
+}  // namespace wdi

@@ -1,0 +1,42 @@
+#include "plugin/vf_action.h"
+
+#include <cstring>
+
+#include "plugin/stream_state.h"
+#include "region/rect_list.h"
+
+namespace wdi {
+namespace {
+
+// The settings dialog and the host's option-block calls are not part of this
+// build yet: the commands succeed and change nothing.
+int32_t notAvailableCommand(const ActionRecord&) { return 1; }
+
+}  // namespace
+}  // namespace wdi
+
+extern "C" int32_t WDI_STDCALL vfAction(int32_t, wdi::ActionRecord* record) {
+  using namespace wdi;
+  if (record == nullptr) return 1;
+  // Commands read their arguments from a private copy; what the filter writes
+  // (offsets 4 and 64) goes to the host's record.
+  ActionRecord copy;
+  std::memcpy(&copy, record, sizeof copy);
+  if (regionList == nullptr) regionList = CRectList::Create();
+  switch (copy.command) {
+    case Configure:
+      return notAvailableCommand(copy);
+    case StartStream:
+      return StartStreamCommand(record);
+    case ProcessFrame:
+      return ProcessFrameCommand(record);
+    case EndStream:
+      return EndStreamCommand(record);
+    case CompareOptions:
+      return notAvailableCommand(copy);
+    case LoadKeyOptions:
+      return notAvailableCommand(copy);
+    default:
+      return 1;
+  }
+}

@@ -1,0 +1,114 @@
+#include "pipeline/frame_path.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "pipeline/colour.h"
+#include "pipeline/fast_copy.h"
+#include "pipeline/yuv420_frame.h"
+#include "support/guarded_buffer.h"
+
+namespace wdi {
+namespace {
+
+using test::GuardedBuffer;
+
+TEST(FastCopy, BlocksAndTail) {
+  auto rng = test::seededRng(77);
+  for (size_t n : {0u, 1u, 63u, 64u, 65u, 200u, 2160u}) {
+    std::vector<uint8_t> src(n);
+    test::fillRandom(src.data(), n, rng);
+    GuardedBuffer dst(n);
+    FastCopy(dst.data(), src.data(), n);
+    EXPECT_TRUE(dst.guardsIntact()) << n;
+    EXPECT_EQ(0, std::memcmp(dst.data(), src.data(), n)) << n;
+  }
+}
+
+TEST(Interleave, HalvesAlternate) {
+  const uint32_t w = 32, h = 16;
+  std::vector<uint8_t> work(Yuv420Frame::bytes(w, h));
+  // Luma row k of the work frame is k; V rows 100 + j, U rows 200 + j.
+  for (uint32_t r = 0; r < h; ++r) std::memset(work.data() + r * w, static_cast<int>(r), w);
+  for (uint32_t j = 0; j < h / 2; ++j) {
+    std::memset(work.data() + Yuv420Frame::vOffset(w, h) + j * w / 2, static_cast<int>(100 + j),
+                w / 2);
+    std::memset(work.data() + Yuv420Frame::uOffset(w, h) + j * w / 2, static_cast<int>(200 + j),
+                w / 2);
+  }
+  GuardedBuffer in(Yuv420Frame::bytes(w, h));
+  Interleave(work.data(), in.data(), w, h);
+  EXPECT_TRUE(in.guardsIntact());
+  for (uint32_t r = 0; r < h; ++r) {
+    const uint32_t from = r % 2 == 0 ? r / 2 : h / 2 + r / 2;
+    EXPECT_EQ(in.data()[r * w], from);
+    EXPECT_EQ(in.data()[r * w + w - 1], from);
+  }
+  for (uint32_t j = 0; j < h / 2; ++j) {
+    const uint32_t from = j % 2 == 0 ? j / 2 : h / 4 + j / 2;
+    EXPECT_EQ(in.data()[Yuv420Frame::vOffset(w, h) + j * w / 2], 100 + from);
+    EXPECT_EQ(in.data()[Yuv420Frame::uOffset(w, h) + j * w / 2 + w / 2 - 1], 200 + from);
+  }
+}
+
+void paintRow(uint8_t* row, uint32_t w, uint8_t r, uint8_t g, uint8_t b) {
+  for (uint32_t x = 0; x < w; ++x) {
+    row[3 * x] = b;
+    row[3 * x + 1] = g;
+    row[3 * x + 2] = r;
+  }
+}
+
+// Even picture rows red, odd ones blue: no chroma sample may mix them.
+TEST(SplitFrame, RedBlueFrameKeepsFieldsApart) {
+  const uint32_t w = 16, h = 16;
+  std::vector<uint8_t> src(w * h * 3);
+  for (uint32_t m = 0; m < h; ++m) {
+    const uint32_t pictureRow = h - 1 - m;
+    if (pictureRow % 2 == 0)
+      paintRow(src.data() + m * w * 3, w, 255, 0, 0);
+    else
+      paintRow(src.data() + m * w * 3, w, 0, 0, 255);
+  }
+  const auto original = src;
+  GuardedBuffer yuvIn(Yuv420Frame::bytes(w, h)), rgbWork(w * h * 3),
+      yuvWork(Yuv420Frame::bytes(w, h));
+  SplitFrame(src.data(), yuvIn.data(), rgbWork.data(), yuvWork.data(), w, h);
+  EXPECT_TRUE(yuvIn.guardsIntact() && rgbWork.guardsIntact() && yuvWork.guardsIntact());
+  EXPECT_EQ(src, original);
+  const uint8_t* in = yuvIn.data();
+  for (uint32_t r = 0; r < h; ++r)
+    for (uint32_t x = 0; x < w; ++x) ASSERT_EQ(in[r * w + x], r % 2 == 0 ? 81 : 40) << r;
+  for (uint32_t j = 0; j < h / 2; ++j) {
+    for (uint32_t i = 0; i < w / 2; ++i) {
+      ASSERT_EQ(in[Yuv420Frame::uOffset(w, h) + j * w / 2 + i], j % 2 == 0 ? 90 : 239) << j;
+      ASSERT_EQ(in[Yuv420Frame::vOffset(w, h) + j * w / 2 + i], j % 2 == 0 ? 239 : 110) << j;
+    }
+  }
+}
+
+// A frame that passes through unchanged keeps every row in its place; only the
+// colour round trip changes values. Grey rows keep their chroma neutral, so
+// each row must come back as its own grey level.
+TEST(FramePath, UnchangedFrameKeepsRowsInPlace) {
+  const uint32_t w = 32, h = 32;
+  auto rng = test::seededRng(4242);
+  std::vector<uint8_t> src(w * h * 3);
+  std::vector<uint8_t> grey(h);
+  test::fillRandom(grey.data(), h, rng);
+  for (uint32_t m = 0; m < h; ++m) std::memset(src.data() + m * w * 3, grey[m], w * 3);
+  std::vector<uint8_t> yuvIn(Yuv420Frame::bytes(w, h)), rgbWork(w * h * 3),
+      yuvWork(Yuv420Frame::bytes(w, h));
+  SplitFrame(src.data(), yuvIn.data(), rgbWork.data(), yuvWork.data(), w, h);
+  GuardedBuffer dst(w * h * 3);
+  FrameOutput(yuvIn.data(), dst.data(), w, h);
+  EXPECT_TRUE(dst.guardsIntact());
+  for (uint32_t m = 0; m < h; ++m)
+    for (uint32_t i = 0; i < w * 3; ++i)
+      ASSERT_NEAR(dst.data()[m * w * 3 + i], grey[m], 3) << "memory row " << m;
+}
+
+}  // namespace
+}  // namespace wdi

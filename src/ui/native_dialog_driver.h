@@ -1,0 +1,13 @@
+// Native build only: there is no dialog manager, so a test plays the user.
+#pragma once
+#include <cstdint>
+#include <functional>
+
+namespace wdi {
+
+// Called in place of the modal settings dialog with the owner window; returns
+// what the dialog would end with. Without a driver the dialog cannot be shown.
+using SettingsDialogDriver = std::function<intptr_t(void* owner)>;
+void SetSettingsDialogDriver(SettingsDialogDriver driver);
+
+}  // namespace wdi

@@ -7,6 +7,10 @@
 
 namespace wdi {
 
+// A window of candidate blocks and the best match found in it (motion_kernels.h).
+struct SearchWindow;
+struct SearchResult;
+
 struct EngineKernels {
   // Field doubling on one luma plane, in place.
   void (*doubleFields)(uint8_t* plane, uint32_t width, uint32_t height);
@@ -27,11 +31,15 @@ struct EngineKernels {
   // The same for two 16x8 blocks.
   uint32_t (*fieldBlockDistance)(const uint8_t* candidate, const uint8_t* reference, uint32_t limit,
                                  ptrdiff_t stride);
+  // Scans a window of 8x4 (reduced) or 16x8 (field) candidate blocks in row-major order and
+  // keeps the first candidate whose distance is below the running best.
+  void (*searchReducedBlocks)(const SearchWindow& window, SearchResult& result);
+  void (*searchFieldBlocks)(const SearchWindow& window, SearchResult& result);
 };
 
 // Fills the interpolation and detection kernels (doubleFields .. detectInterlace).
 void initInterpolationKernels(EngineKernels& k, uint32_t cpuFlags);
-// Fills the motion kernels (buildReducedImage .. fieldBlockDistance).
+// Fills the motion kernels (buildReducedImage .. searchFieldBlocks).
 void initMotionKernels(EngineKernels& k, uint32_t cpuFlags);
 
 // The whole table for the given CPU flags.

@@ -51,6 +51,9 @@ class MEDeinterlacer : public VideoProcessing<DeinterlaceParameters> {
   void fineSearch(uint32_t i, int32_t rx, int32_t ry);
   void estimateBlockMotion(uint32_t i, int32_t area);
   void processAdvanced();
+  // Steps 4 to 6 of the advanced method (search pass, replacement pass), after the
+  // detection and interpolation have filled the destination and the block counts.
+  void searchAndReplaceAdvanced();
   void replaceSimilarPixels(uint8_t* destination, const uint8_t* candidate, uint32_t threshold);
 
   const EngineKernels& kernels() const { return kernels_; }

@@ -66,6 +66,10 @@ void globalFree(GlobalBlock block) {
 
 size_t globalLiveBlocks() { return liveBlocks; }
 
+size_t globalBlockBytes(const void* address) {
+  return address == nullptr ? 0 : headerOf(globalHandle(address))->bytes;
+}
+
 void globalRefuseAfter(int64_t successes) { refuseCountdown = successes < 0 ? -1 : successes; }
 
 }  // namespace wdi

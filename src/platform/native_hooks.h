@@ -9,6 +9,9 @@ namespace wdi {
 // Global memory blocks allocated and not yet freed.
 size_t globalLiveBlocks();
 
+// Size that the block of a locked address was allocated with.
+size_t globalBlockBytes(const void* address);
+
 // Refuses one global allocation: the one after `successes` more successful
 // ones (0 = the next). A negative value cancels a pending refusal.
 void globalRefuseAfter(int64_t successes);

@@ -1,6 +1,3 @@
-#include <cstdio>
+#include "cli/tool.h"
 
-int main() {
-  std::fprintf(stderr, "wdeint: not built yet\n");
-  return 2;
-}
+int main(int argc, char** argv) { return wdi::cli::runTool(argc, argv); }

@@ -1,0 +1,346 @@
+#include "cli/tool.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/demo.h"
+#include "cli/frame_runner.h"
+#include "cli/options.h"
+#include "cli/padding.h"
+#include "cli/png_writer.h"
+#include "cli/progress.h"
+#include "cli/y4m.h"
+#include "engine/me_deinterlacer.h"
+#include "platform/cpu.h"
+
+namespace wdi::cli {
+
+namespace {
+
+const char* cpuLevelName() {
+  const uint32_t flags = cpuFlags();
+  if (flags & kCpuAvx2) return "avx2";
+  if (flags & kCpuSse2) return "sse2";
+  return "scalar";
+}
+
+// An stdio stream that is closed on scope exit unless it is stdin/stdout.
+class File {
+ public:
+  File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File() { close(nullptr); }
+
+  bool openRead(const std::string& path, std::string* error) {
+    if (path == "-") {
+      file_ = stdin;
+      return true;
+    }
+    return open(path, "rb", error);
+  }
+  bool openWrite(const std::string& path, std::string* error) {
+    if (path == "-") {
+      file_ = stdout;
+      return true;
+    }
+    return open(path, "wb", error);
+  }
+  std::FILE* get() const { return file_; }
+  // Closes (flushes standard output); false with a message on a write error.
+  bool close(std::string* error, const std::string& name = std::string()) {
+    if (file_ == nullptr) return true;
+    bool ok;
+    if (file_ == stdin) {
+      ok = true;
+    } else if (file_ == stdout) {
+      ok = std::fflush(file_) == 0 && !std::ferror(file_);
+    } else {
+      ok = std::fclose(file_) == 0;
+    }
+    file_ = nullptr;
+    if (!ok && error != nullptr) *error = name + ": write error: " + std::strerror(errno);
+    return ok;
+  }
+
+ private:
+  bool open(const std::string& path, const char* mode, std::string* error) {
+    file_ = std::fopen(path.c_str(), mode);
+    if (file_ == nullptr) {
+      *error = path + ": cannot open: " + std::strerror(errno);
+      return false;
+    }
+    return true;
+  }
+  std::FILE* file_ = nullptr;
+};
+
+bool sameFile(const std::string& a, const std::string& b) {
+  if (a == "-" || b == "-") return false;
+  struct stat sa, sb;
+  if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino && S_ISREG(sa.st_mode);
+}
+
+class Y4mSource : public FrameSource {
+ public:
+  Y4mSource(Y4mReader& reader, const FrameGeometry& g) : reader_(reader), geometry_(g) {}
+  Result read(uint8_t* frame, std::string* error) override {
+    PlaneRef planes[3];
+    pictureInEngineFrame(frame, geometry_, planes);
+    switch (reader_.readFrame(planes, error)) {
+      case Y4mReader::Result::End:
+        return Result::End;
+      case Y4mReader::Result::Error:
+        return Result::Error;
+      case Y4mReader::Result::Frame:
+        break;
+    }
+    padEngineFrame(frame, geometry_);
+    return Result::Frame;
+  }
+
+ private:
+  Y4mReader& reader_;
+  FrameGeometry geometry_;
+};
+
+class Y4mSink : public FrameSink {
+ public:
+  Y4mSink(Y4mWriter& writer, const FrameGeometry& g) : writer_(writer), geometry_(g) {}
+  bool write(const uint8_t* frame, std::string* error) override {
+    // Crops the padding away: the planes keep the engine's strides.
+    PlaneRef planes[3];
+    pictureInEngineFrame(const_cast<uint8_t*>(frame), geometry_, planes);
+    return writer_.writeFrame(planes, error);
+  }
+
+ private:
+  Y4mWriter& writer_;
+  FrameGeometry geometry_;
+};
+
+class EngineProcessor : public FrameProcessor {
+ public:
+  EngineProcessor(const FrameGeometry& g, const DeinterlaceParameters& params) : params_(params) {
+    engine_.init(g.paddedWidth, g.paddedHeight);
+  }
+  void process(const uint8_t* in, uint8_t* out) override { engine_.process(in, out, &params_); }
+
+ private:
+  MEDeinterlacer engine_;
+  DeinterlaceParameters params_;
+};
+
+uint32_t threadCount(const CliOptions& o) {
+  if (o.threads != 0) return o.threads;
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : cores;
+}
+
+// Deinterlaces a Y4M stream. Returns false with a one-line message.
+bool processY4m(const CliOptions& o, const std::string& inPath, const std::string& outPath,
+                std::string* error) {
+  const auto start = std::chrono::steady_clock::now();
+  File in;
+  if (!in.openRead(inPath, error)) return false;
+  const std::string inName = inPath == "-" ? "standard input" : inPath;
+  const std::string outName = outPath == "-" ? "standard output" : outPath;
+  Y4mReader reader(in.get(), inName);
+  if (!reader.readHeader(error)) return false;
+  if (sameFile(inPath, outPath)) {
+    *error = outPath + ": is the input file; choose another OUTPUT";
+    return false;
+  }
+  const FrameGeometry g = makeGeometry(reader.header().width, reader.header().height);
+
+  const uint32_t threads = threadCount(o);
+  std::vector<std::unique_ptr<FrameProcessor>> processors;
+  for (uint32_t i = 0; i < threads; ++i) {
+    processors.push_back(std::make_unique<EngineProcessor>(g, o.params));
+  }
+
+  File out;
+  if (!out.openWrite(outPath, error)) return false;
+  Y4mWriter writer(out.get(), outName);
+  if (!writer.writeHeader(progressiveHeaderLine(reader.header()), error)) return false;
+
+  Y4mSource source(reader, g);
+  Y4mSink sink(writer, g);
+  ProgressLine progress(!o.quiet && isatty(STDERR_FILENO) == 1, stderr);
+  const RunResult r = runFrames(source, sink, processors, g.engineBytes(), g.engineBytes(),
+                                [&progress](uint64_t frames) { progress.update(frames); });
+  progress.finish(r.frames);
+  if (!r.ok) {
+    *error = r.error;
+    return false;
+  }
+  if (!writer.flush(error) || !out.close(error, outName)) return false;
+
+  if (o.verbose) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::string size = std::to_string(g.width) + "x" + std::to_string(g.height);
+    if (g.needsPadding()) {
+      size += " (padded to " + std::to_string(g.paddedWidth) + "x" +
+              std::to_string(g.paddedHeight) + ")";
+    }
+    std::fprintf(stderr,
+                 "wdeint: %llu frames of %s, method %d, %u thread%s, %s: %.3f s, %.1f fps\n",
+                 static_cast<unsigned long long>(r.frames), size.c_str(),
+                 static_cast<int>(o.params.method), threads, threads == 1 ? "" : "s",
+                 cpuLevelName(), seconds, framesPerSecond(r.frames, seconds));
+  }
+  return true;
+}
+
+bool makeDirectory(const std::string& dir, std::string* error) {
+  if (mkdir(dir.c_str(), 0777) == 0) return true;
+  struct stat st;
+  if (errno == EEXIST && stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+  *error = dir + ": cannot create directory: " + std::strerror(errno);
+  return false;
+}
+
+std::string demoHeader(const CliOptions& o, const char* rate, char interlace) {
+  return "YUV4MPEG2 W" + std::to_string(o.demoWidth) + " H" + std::to_string(o.demoHeight) + " F" +
+         rate + " I" + interlace + " C420mpeg2\n";
+}
+
+// Writes DIR/input.y4m (and DIR/progressive.y4m) from the synthetic scene.
+bool writeDemoClip(const CliOptions& o, const std::string& inputPath,
+                   const std::string& progressivePath, std::string* error) {
+  const FrameGeometry g = makeGeometry(o.demoWidth, o.demoHeight);
+  const DemoScene scene(o.demoWidth, o.demoHeight);
+  std::vector<uint8_t> top(scene.pictureBytes()), bottom(scene.pictureBytes()),
+      frame(scene.pictureBytes());
+  File in, prog;
+  if (!in.openWrite(inputPath, error)) return false;
+  Y4mWriter inWriter(in.get(), inputPath);
+  if (!inWriter.writeHeader(demoHeader(o, "25:1", 't'), error)) return false;
+  Y4mWriter progWriter(nullptr, progressivePath);
+  if (o.demoProgressive) {
+    if (!prog.openWrite(progressivePath, error)) return false;
+    progWriter = Y4mWriter(prog.get(), progressivePath);
+    if (!progWriter.writeHeader(demoHeader(o, "50:1", 'p'), error)) return false;
+  }
+  PlaneRef planes[3];
+  for (uint32_t n = 0; n < o.demoFrames; ++n) {
+    scene.render(2 * n, top.data());
+    scene.render(2 * n + 1, bottom.data());
+    weaveFields(top.data(), bottom.data(), o.demoWidth, o.demoHeight, frame.data());
+    packedPicture(frame.data(), g, planes);
+    if (!inWriter.writeFrame(planes, error)) return false;
+    if (o.demoProgressive) {
+      for (uint8_t* picture : {top.data(), bottom.data()}) {
+        packedPicture(picture, g, planes);
+        if (!progWriter.writeFrame(planes, error)) return false;
+      }
+    }
+  }
+  return inWriter.flush(error) && in.close(error, inputPath) &&
+         (!o.demoProgressive || (progWriter.flush(error) && prog.close(error, progressivePath)));
+}
+
+// Reads picture `index` (from 0) of a Y4M file, packed in Y4M order.
+bool readPicture(const std::string& path, uint64_t index, std::vector<uint8_t>* picture,
+                 FrameGeometry* geometry, std::string* error) {
+  File file;
+  if (!file.openRead(path, error)) return false;
+  Y4mReader reader(file.get(), path);
+  if (!reader.readHeader(error)) return false;
+  *geometry = makeGeometry(reader.header().width, reader.header().height);
+  picture->resize(geometry->pictureBytes());
+  PlaneRef planes[3];
+  packedPicture(picture->data(), *geometry, planes);
+  for (uint64_t i = 0; i <= index; ++i) {
+    const Y4mReader::Result r = reader.readFrame(planes, error);
+    if (r == Y4mReader::Result::Error) return false;
+    if (r == Y4mReader::Result::End) {
+      *error = path + ": has no frame " + std::to_string(index + 1);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool runDemo(const CliOptions& o, std::string* error) {
+  if (!makeDirectory(o.demoDir, error)) return false;
+  const std::string input = o.demoDir + "/input.y4m";
+  const std::string output = o.demoDir + "/output.y4m";
+  if (!writeDemoClip(o, input, o.demoDir + "/progressive.y4m", error)) return false;
+  if (!processY4m(o, input, output, error)) return false;
+
+  // A frame from the middle, where every object is in motion.
+  const uint64_t shown = o.demoFrames / 2;
+  std::vector<uint8_t> before, after;
+  FrameGeometry g, ga;
+  if (!readPicture(input, shown, &before, &g, error) ||
+      !readPicture(output, shown, &after, &ga, error)) {
+    return false;
+  }
+  const size_t stride = static_cast<size_t>(g.width) * 2 * 3;
+  std::vector<uint8_t> rgb(stride * g.height);
+  pictureToRgb(before.data(), g.width, g.height, rgb.data(), stride);
+  pictureToRgb(after.data(), g.width, g.height, rgb.data() + static_cast<size_t>(g.width) * 3,
+               stride);
+  return writePngRgb(o.demoDir + "/before-after.png", rgb.data(), g.width * 2, g.height, stride,
+                     error);
+}
+
+int run(int argc, const char* const* argv) {
+  CliOptions o;
+  std::string error;
+  if (!parseCommandLine(argc, argv, &o, &error)) {
+    std::fprintf(stderr, "wdeint: %s\n", error.c_str());
+    return kExitFailure;
+  }
+  if (o.help) {
+    std::fputs(usageText().c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : kExitFailure;
+  }
+  // A closed output pipe must come back as a write error, not end the process.
+  std::signal(SIGPIPE, SIG_IGN);
+  if (!o.cpu.empty()) {
+    uint32_t mask = 0;
+    cpuLevelMask(o.cpu.c_str(), &mask);
+    cpuSetMask(mask);
+  }
+  bool ok;
+  if (!o.demoDir.empty()) {
+    ok = runDemo(o, &error);
+  } else {
+    ok = processY4m(o, o.input, o.output, &error);
+  }
+  if (!ok) {
+    std::fprintf(stderr, "wdeint: %s\n", error.c_str());
+    return kExitFailure;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int runTool(int argc, const char* const* argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "wdeint: out of memory\n");
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "wdeint: %s\n", e.what());
+  }
+  return kExitFailure;
+}
+
+}  // namespace wdi::cli

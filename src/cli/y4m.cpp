@@ -1,0 +1,269 @@
+#include "cli/y4m.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace wdi::cli {
+
+namespace {
+
+constexpr char kMagic[] = "YUV4MPEG2";
+constexpr size_t kMagicBytes = sizeof kMagic - 1;
+
+bool isDigits(const std::string& s, size_t from, size_t to) {
+  if (from >= to) return false;
+  for (size_t i = from; i < to; ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+  }
+  return true;
+}
+
+// "n:d" with decimal digits on both sides, as the F and A tags have it.
+bool isRatio(const std::string& value) {
+  const size_t colon = value.find(':');
+  return colon != std::string::npos && isDigits(value, 0, colon) &&
+         isDigits(value, colon + 1, value.size()) && colon < 11 && value.size() - colon <= 11;
+}
+
+bool parseDimension(const std::string& value, uint32_t* out) {
+  if (!isDigits(value, 0, value.size()) || value.size() > 9) return false;
+  const unsigned long v = std::strtoul(value.c_str(), nullptr, 10);
+  if (v < 1 || v > kMaxDimension) return false;
+  *out = static_cast<uint32_t>(v);
+  return true;
+}
+
+std::string printable(const std::string& s) {
+  std::string r;
+  for (char c : s.substr(0, 40)) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u < 0x7F) {
+      r += c;
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", u);
+      r += hex;
+    }
+  }
+  if (s.size() > 40) r += "...";
+  return r;
+}
+
+}  // namespace
+
+bool parseY4mHeader(const std::string& line, Y4mHeader* header, std::string* error) {
+  if (line.compare(0, kMagicBytes, kMagic) != 0 ||
+      (line.size() > kMagicBytes && line[kMagicBytes] != ' ')) {
+    *error = "not a YUV4MPEG2 stream";
+    return false;
+  }
+  Y4mHeader h;
+  bool seen[128] = {};
+  size_t pos = kMagicBytes;
+  while (pos < line.size()) {
+    ++pos;  // the space before a tag
+    size_t end = line.find(' ', pos);
+    if (end == std::string::npos) end = line.size();
+    const std::string tag = line.substr(pos, end - pos);
+    pos = end;
+    if (tag.empty()) {
+      *error = "malformed header: empty tag (stray space)";
+      return false;
+    }
+    const auto letter = static_cast<unsigned char>(tag[0]);
+    const std::string value = tag.substr(1);
+    if (letter >= 128) {
+      *error = "malformed header: bad tag '" + printable(tag) + "'";
+      return false;
+    }
+    if (letter != 'X' && seen[letter]) {
+      *error = std::string("malformed header: tag ") + tag[0] + " given twice";
+      return false;
+    }
+    seen[letter] = true;
+    switch (letter) {
+      case 'W':
+      case 'H':
+        if (!parseDimension(value, letter == 'W' ? &h.width : &h.height)) {
+          *error = std::string("unsupported frame ") + (letter == 'W' ? "width" : "height") + " '" +
+                   printable(value) + "' (1.." + std::to_string(kMaxDimension) + " taken)";
+          return false;
+        }
+        break;
+      case 'C':
+        if (value != "420" && value != "420jpeg" && value != "420paldv" && value != "420mpeg2") {
+          *error = "unsupported colour space 'C" + printable(value) +
+                   "' (8-bit 4:2:0 only: C420, C420jpeg, C420paldv, C420mpeg2)";
+          return false;
+        }
+        break;
+      case 'I':
+        if (value.size() != 1 || std::strchr("ptbm?", value[0]) == nullptr) {
+          *error = "malformed header: bad interlace tag 'I" + printable(value) + "'";
+          return false;
+        }
+        break;
+      case 'F':
+      case 'A':
+        if (!isRatio(value)) {
+          *error = std::string("malformed header: bad ") +
+                   (letter == 'F' ? "frame rate" : "aspect ratio") + " tag '" + printable(tag) +
+                   "'";
+          return false;
+        }
+        break;
+      case 'X':
+        break;
+      default:
+        // Reserved letters: none of them may change how frames are laid out
+        // without a C tag of its own, so they pass through as they stand.
+        if (!((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z'))) {
+          *error = "malformed header: bad tag '" + printable(tag) + "'";
+          return false;
+        }
+        break;
+    }
+    h.tags.push_back(tag);
+  }
+  if (h.width == 0 || h.height == 0) {
+    *error = std::string("malformed header: no ") + (h.width == 0 ? "W" : "H") + " tag";
+    return false;
+  }
+  *header = std::move(h);
+  return true;
+}
+
+std::string progressiveHeaderLine(const Y4mHeader& header) {
+  std::string line = kMagic;
+  bool replaced = false;
+  for (const std::string& tag : header.tags) {
+    line += ' ';
+    if (tag[0] == 'I') {
+      line += "Ip";
+      replaced = true;
+    } else {
+      line += tag;
+    }
+  }
+  if (!replaced) line += " Ip";
+  line += '\n';
+  return line;
+}
+
+bool Y4mReader::readLine(std::string* line, size_t* count) {
+  line->clear();
+  *count = 0;
+  while (*count < kMaxLineBytes) {
+    const int c = std::getc(file_);
+    if (c == EOF) return false;
+    ++*count;
+    if (c == '\n') return true;
+    line->push_back(static_cast<char>(c));
+  }
+  return false;
+}
+
+std::string Y4mReader::readFailure(const std::string& what) const {
+  if (std::ferror(file_)) return name_ + ": read error: " + std::strerror(errno);
+  return name_ + ": " + what;
+}
+
+bool Y4mReader::readHeader(std::string* error) {
+  // Check the signature first so that a large file of another kind is not
+  // scanned for a line end.
+  char magic[kMagicBytes];
+  const size_t got = std::fread(magic, 1, kMagicBytes, file_);
+  if (got != kMagicBytes || std::memcmp(magic, kMagic, kMagicBytes) != 0) {
+    *error = got == 0 && !std::ferror(file_) ? name_ + ": empty input"
+                                             : readFailure("not a YUV4MPEG2 stream");
+    return false;
+  }
+  std::string rest;
+  size_t count;
+  if (!readLine(&rest, &count)) {
+    *error =
+        readFailure(count >= kMaxLineBytes ? "header line too long" : "header line not terminated");
+    return false;
+  }
+  std::string cause;
+  if (!parseY4mHeader(kMagic + rest, &header_, &cause)) {
+    *error = name_ + ": " + cause;
+    return false;
+  }
+  return true;
+}
+
+Y4mReader::Result Y4mReader::readFrame(const PlaneRef planes[3], std::string* error) {
+  const std::string frameName = "frame " + std::to_string(frames_ + 1);
+  std::string line;
+  size_t count;
+  if (!readLine(&line, &count)) {
+    if (count == 0 && !std::ferror(file_)) return Result::End;
+    *error = readFailure(count >= kMaxLineBytes ? frameName + ": FRAME line too long"
+                                                : frameName + ": truncated FRAME line");
+    return Result::Error;
+  }
+  // Frame parameters after "FRAME " are taken and not interpreted.
+  if (line.compare(0, 5, "FRAME") != 0 || (line.size() > 5 && line[5] != ' ')) {
+    *error = name_ + ": " + frameName + ": expected FRAME, found '" + printable(line) + "'";
+    return Result::Error;
+  }
+  size_t total = 0;
+  size_t expected = 0;
+  for (int p = 0; p < 3; ++p) expected += static_cast<size_t>(planes[p].width) * planes[p].height;
+  for (int p = 0; p < 3; ++p) {
+    const PlaneRef& pl = planes[p];
+    const bool packed = pl.stride == pl.width;
+    const size_t rows = packed ? 1 : pl.height;
+    const size_t rowBytes = packed ? static_cast<size_t>(pl.width) * pl.height : pl.width;
+    for (size_t y = 0; y < rows; ++y) {
+      const size_t got = std::fread(pl.data + y * pl.stride, 1, rowBytes, file_);
+      total += got;
+      if (got != rowBytes) {
+        *error = readFailure(frameName + " truncated (" + std::to_string(total) + " of " +
+                             std::to_string(expected) + " bytes)");
+        return Result::Error;
+      }
+    }
+  }
+  ++frames_;
+  return Result::Frame;
+}
+
+bool Y4mWriter::put(const void* data, size_t bytes, std::string* error) {
+  if (std::fwrite(data, 1, bytes, file_) != bytes) {
+    *error = name_ + ": write error: " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+bool Y4mWriter::writeHeader(const std::string& line, std::string* error) {
+  return put(line.data(), line.size(), error);
+}
+
+bool Y4mWriter::writeFrame(const PlaneRef planes[3], std::string* error) {
+  if (!put("FRAME\n", 6, error)) return false;
+  for (int p = 0; p < 3; ++p) {
+    const PlaneRef& pl = planes[p];
+    if (pl.stride == pl.width) {
+      if (!put(pl.data, static_cast<size_t>(pl.width) * pl.height, error)) return false;
+      continue;
+    }
+    for (uint32_t y = 0; y < pl.height; ++y) {
+      if (!put(pl.data + y * pl.stride, pl.width, error)) return false;
+    }
+  }
+  return true;
+}
+
+bool Y4mWriter::flush(std::string* error) {
+  if (std::fflush(file_) != 0 || std::ferror(file_)) {
+    *error = name_ + ": write error: " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace wdi::cli

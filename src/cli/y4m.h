@@ -1,0 +1,76 @@
+// YUV4MPEG2 streams of 8-bit 4:2:0 pictures: header parsing, frame reading
+// and writing on stdio streams. Every refusal is a one-line message naming
+// the file.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/padding.h"
+
+namespace wdi::cli {
+
+// Largest width or height taken; bounds the memory a header can demand.
+constexpr uint32_t kMaxDimension = 16384;
+// Longest header or FRAME line taken, '\n' included.
+constexpr size_t kMaxLineBytes = 65536;
+
+struct Y4mHeader {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  // The tags after "YUV4MPEG2", as they stand, in order.
+  std::vector<std::string> tags;
+};
+
+// Parses a header line without its '\n'. On a refusal returns false with the cause.
+bool parseY4mHeader(const std::string& line, Y4mHeader* header, std::string* error);
+
+// The output's header line, '\n' included: the input's tags with the
+// interlace tag set to "Ip" (replaced where it stands, appended if absent).
+std::string progressiveHeaderLine(const Y4mHeader& header);
+
+class Y4mReader {
+ public:
+  enum class Result { Frame, End, Error };
+
+  // `name` names the stream in messages. The reader does not own `file`.
+  Y4mReader(std::FILE* file, std::string name) : file_(file), name_(std::move(name)) {}
+
+  bool readHeader(std::string* error);
+  const Y4mHeader& header() const { return header_; }
+
+  // Reads the next frame into the three planes, given in Y4M order (Y, Cb,
+  // Cr). End means the stream ended cleanly before a frame; a frame cut
+  // short is an Error.
+  Result readFrame(const PlaneRef planes[3], std::string* error);
+  uint64_t framesRead() const { return frames_; }
+
+ private:
+  // Reads up to '\n' (not stored). Returns false at the byte limit, on a read
+  // error or at the end of the stream; `count` tells how many bytes came.
+  bool readLine(std::string* line, size_t* count);
+  std::string readFailure(const std::string& what) const;
+
+  std::FILE* file_;
+  std::string name_;
+  Y4mHeader header_;
+  uint64_t frames_ = 0;
+};
+
+class Y4mWriter {
+ public:
+  Y4mWriter(std::FILE* file, std::string name) : file_(file), name_(std::move(name)) {}
+  bool writeHeader(const std::string& line, std::string* error);
+  // Writes "FRAME\n" and the three planes in Y4M order (Y, Cb, Cr).
+  bool writeFrame(const PlaneRef planes[3], std::string* error);
+  // Flushes; reports a write error that buffering delayed.
+  bool flush(std::string* error);
+
+ private:
+  bool put(const void* data, size_t bytes, std::string* error);
+  std::FILE* file_;
+  std::string name_;
+};
+
+}  // namespace wdi::cli

@@ -2,14 +2,15 @@
 
 #include <cstring>
 
+#include "plugin/option_blocks.h"
 #include "plugin/stream_state.h"
 #include "region/rect_list.h"
 
 namespace wdi {
 namespace {
 
-// The settings dialog and the host's option-block calls are not part of this
-// build yet: the commands succeed and change nothing.
+// The settings dialog is not part of this build yet: the command succeeds and
+// changes nothing.
 int32_t notAvailableCommand(const ActionRecord&) { return 1; }
 
 }  // namespace
@@ -33,9 +34,9 @@ extern "C" int32_t WDI_STDCALL vfAction(int32_t, wdi::ActionRecord* record) {
     case EndStream:
       return EndStreamCommand(record);
     case CompareOptions:
-      return notAvailableCommand(copy);
+      return CompareOptionsCommand(copy);
     case LoadKeyOptions:
-      return notAvailableCommand(copy);
+      return LoadKeyOptionsCommand(record, copy);
     default:
       return 1;
   }

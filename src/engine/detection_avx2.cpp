@@ -1,0 +1,141 @@
+// AVX2 comb detection. Same scheme as the SSE2 version (see there): a group
+// of 16 columns 16b - 4 .. 16b + 11 carries the four strips of block column
+// b, here as one register of 16 words; the byte-wide bookkeeping (history,
+// pattern, marks, hits) stays in 128-bit registers.
+#include <immintrin.h>
+
+#include "engine/interpolation_kernels.h"
+
+namespace wdi {
+namespace {
+
+inline __m256i widen(const uint8_t* p) {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// Pair values (Y[c] + Y[c + 2]) >> 2 of 16 columns, 0 .. 127.
+inline __m256i pairValues(const uint8_t* row) {
+  return _mm256_srli_epi16(_mm256_add_epi16(widen(row), widen(row + 2)), 2);
+}
+
+// D = (A - M)(B - M) - ((B - A)^2 >> 4); inputs 0 .. 127, so every product
+// and the result fit in a signed 16-bit lane.
+inline __m256i combValue(__m256i a, __m256i m, __m256i b) {
+  const __m256i e = _mm256_sub_epi16(b, a);
+  const __m256i p = _mm256_mullo_epi16(_mm256_sub_epi16(a, m), _mm256_sub_epi16(b, m));
+  return _mm256_sub_epi16(p, _mm256_srli_epi16(_mm256_mullo_epi16(e, e), 4));
+}
+
+// combPatternTable as byte compares on the 5-bit history: 7, 15, 23, 31 have
+// the low three bits set, 28 .. 31 the bits 2 .. 4, and 22, 23 are 1011x.
+inline __m128i patternHit(__m128i g) {
+  const __m128i c7 = _mm_set1_epi8(0x07);
+  const __m128i c28 = _mm_set1_epi8(0x1C);
+  const __m128i c30 = _mm_set1_epi8(0x1E);
+  const __m128i c22 = _mm_set1_epi8(0x16);
+  const __m128i t1 = _mm_cmpeq_epi8(_mm_and_si128(g, c7), c7);
+  const __m128i t2 = _mm_cmpeq_epi8(_mm_and_si128(g, c28), c28);
+  const __m128i t3 = _mm_cmpeq_epi8(_mm_and_si128(g, c30), c22);
+  return _mm_or_si128(_mm_or_si128(t1, t2), t3);
+}
+
+inline int32_t horizontalSum(__m128i bytes) {
+  const __m128i s = _mm_sad_epu8(bytes, _mm_setzero_si128());
+  return _mm_cvtsi128_si32(s) + _mm_cvtsi128_si32(_mm_srli_si128(s, 8));
+}
+
+template <bool kWrite>
+int32_t scanGroup(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint32_t width,
+                  uint32_t height, uint32_t b, int16_t compare) {
+  const ptrdiff_t stride = width;
+  const ptrdiff_t x0 = 16 * static_cast<ptrdiff_t>(b) - 4;
+  const uint32_t blocksPerRow = width / 16;
+  // Block column 0 has three strips; its first four lanes never flag.
+  const __m128i laneMask = b == 0 ? _mm_set_epi32(-1, -1, -1, 0) : _mm_set1_epi32(-1);
+  const __m256i tv = _mm256_set1_epi16(compare);
+  const __m128i zero = _mm_setzero_si128();
+
+  const uint8_t* rowPtr = luma + 4 * stride + x0;
+  __m256i a = pairValues(rowPtr);
+  __m256i m = pairValues(rowPtr + stride);
+  rowPtr += 2 * stride;
+  __m256i d1 = _mm256_setzero_si256();
+  __m256i d2 = _mm256_setzero_si256();
+  __m128i history = _mm_set1_epi8(1);
+  __m128i hits = zero;  // per lane, at most 8 per block row
+  int32_t groupTotal = 0;
+  uint8_t* mapRow = map + 2 * stride + x0;
+
+  for (uint32_t k = 0;; ++k, rowPtr += stride) {
+    const __m256i bv = pairValues(rowPtr);
+    const __m256i d = combValue(a, m, bv);
+    const __m256i s = _mm256_adds_epi16(_mm256_adds_epi16(_mm256_adds_epi16(d1, d1), d2), d);
+    const __m256i f = _mm256_cmpgt_epi16(s, tv);
+    const __m128i flags = _mm_and_si128(
+        _mm_packs_epi16(_mm256_castsi256_si128(f), _mm256_extracti128_si256(f, 1)), laneMask);
+    // history = 2 * history + flag; only the low five bits are ever looked at.
+    history = _mm_sub_epi8(_mm_add_epi8(history, history), flags);
+    d2 = d1;
+    d1 = d;
+    a = m;
+    m = bv;
+    if ((k & 1) != 0) continue;
+
+    const __m128i hit = patternHit(history);
+    // A strip (four byte lanes) adds its flags only when one of its lanes hits.
+    const __m128i quiet = _mm_cmpeq_epi32(hit, zero);
+    hits = _mm_sub_epi8(hits, _mm_andnot_si128(quiet, flags));
+    if (kWrite && _mm_movemask_epi8(hit) != 0) {
+      // Lane c marks columns c .. c + 2.
+      const __m128i marks =
+          _mm_or_si128(_mm_or_si128(hit, _mm_slli_si128(hit, 1)), _mm_slli_si128(hit, 2));
+      __m128i* dst = reinterpret_cast<__m128i*>(mapRow);
+      _mm_storeu_si128(dst, _mm_or_si128(_mm_loadu_si128(dst), marks));
+      // The last two lanes reach two columns into the next group.
+      const int spill =
+          _mm_cvtsi128_si32(_mm_or_si128(_mm_srli_si128(hit, 14), _mm_srli_si128(hit, 15)));
+      mapRow[16] = static_cast<uint8_t>(mapRow[16] | (spill & 0xFF));
+      mapRow[17] = static_cast<uint8_t>(mapRow[17] | ((spill >> 8) & 0xFF));
+    }
+    const uint32_t y = 2 + k;
+    if (((y + 4) & 15) == 0) {
+      // Last marked row of block row (y + 3) >> 4.
+      const int32_t n = horizontalSum(hits);
+      hits = zero;
+      groupTotal += n;
+      if (kWrite) {
+        uint8_t& c = counts[((y + 3) >> 4) * blocksPerRow + b];
+        c = static_cast<uint8_t>(c + n);
+      }
+    }
+    if (k + 6 == height) break;
+    mapRow += 2 * stride;
+  }
+  return groupTotal;
+}
+
+}  // namespace
+
+int detectInterlaceAvx2(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint32_t width,
+                        uint32_t height, int32_t threshold) {
+  const DetectionSetup setup = beginDetection(map, counts, width, height, threshold);
+  // Four strips of h/2 - 2 marking steps with up to four flags each.
+  const int64_t groupMax = 16 * (static_cast<int64_t>(height) / 2 - 2);
+  int32_t total = 0;
+  for (uint32_t b = 0; b < width / 16; ++b) {
+    if ((total + groupMax) * setup.scale > kDetectionLimit) {
+      const int32_t g = scanGroup<false>(map, counts, luma, width, height, b, setup.compare);
+      if (static_cast<int64_t>(total + g) * setup.scale > kDetectionLimit) {
+        // The scan returns inside this group.
+        for (uint32_t x = b == 0 ? 0 : 16 * b - 4; x <= 16 * b + 8; x += 4) {
+          if (detectStripC(map, counts, luma, width, height, x, setup, &total) != 0) return 1;
+        }
+        return 1;
+      }
+    }
+    total += scanGroup<true>(map, counts, luma, width, height, b, setup.compare);
+  }
+  return 0;
+}
+
+}  // namespace wdi

@@ -83,6 +83,10 @@ ColourKernels makeColourKernels(uint32_t cpuFlags) {
     k.rgbToYuv420 = RgbToYuv420Sse2;
     k.yuv420ToRgb = Yuv420ToRgbSse2;
   }
+  if (cpuFlags & kCpuAvx2) {
+    k.rgbToYuv420 = RgbToYuv420Avx2;
+    k.yuv420ToRgb = Yuv420ToRgbAvx2;
+  }
 #else
   (void)cpuFlags;
 #endif

@@ -37,7 +37,7 @@ constexpr ShuffleMasks makeMasks() {
 constexpr ShuffleMasks kMasks = makeMasks();
 
 inline __m256i mask(const int8_t* m) {
-  return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(m)));
+  return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(m)));
 }
 
 inline __m256i loadTwo(const uint8_t* lo, const uint8_t* hi) {

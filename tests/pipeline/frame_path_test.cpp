@@ -110,5 +110,22 @@ TEST(FramePath, UnchangedFrameKeepsRowsInPlace) {
       ASSERT_NEAR(dst.data()[m * w * 3 + i], grey[m], 3) << "memory row " << m;
 }
 
+// Luma row r of the output frame must land in memory row h-1-r, every row written.
+TEST(FramePath, FrameOutputWritesEveryRowTopFirst) {
+  const uint32_t w = 720, h = 576;
+  std::vector<uint8_t> yuvOut(Yuv420Frame::bytes(w, h), 128);
+  for (uint32_t r = 0; r < h; ++r)
+    std::memset(yuvOut.data() + r * w, static_cast<int>(r % 200 + 20), w);
+  GuardedBuffer dst(size_t{w} * h * 3);
+  FrameOutput(yuvOut.data(), dst.data(), w, h);
+  EXPECT_TRUE(dst.guardsIntact());
+  for (uint32_t m = 0; m < h; ++m) {
+    const int luma = static_cast<int>((h - 1 - m) % 200 + 20);
+    const int expected = (74 * (luma - 16)) >> 6;
+    const uint8_t* row = dst.data() + size_t{m} * w * 3;
+    for (uint32_t i = 0; i < w * 3; ++i) ASSERT_EQ(row[i], expected) << "memory row " << m;
+  }
+}
+
 }  // namespace
 }  // namespace wdi

@@ -1,0 +1,197 @@
+// Runs the built wdeint as a user would and checks files, messages and exit
+// status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+namespace {
+
+class Wdeint : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/wdeint_test.XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    dir_ = dir;
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+  // Runs a shell command line with $W as the tool; stderr goes to err.txt.
+  int run(const std::string& args) {
+    const std::string cmd = "export W='" WDEINT_PATH "'; " + args + " 2>'" + path("err.txt") + "'";
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string read(const std::string& name) const {
+    std::ifstream f(path(name), std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+  void write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(path(name), std::ios::binary) << bytes;
+  }
+  bool exists(const std::string& name) const { return access(path(name).c_str(), F_OK) == 0; }
+  // The whole of stderr: exactly one line.
+  std::string errorLine() const {
+    const std::string e = read("err.txt");
+    EXPECT_FALSE(e.empty());
+    EXPECT_EQ(e.find('\n'), e.size() - 1) << e;
+    return e;
+  }
+
+  std::string dir_;
+};
+
+std::string randomFrames(uint32_t w, uint32_t h, int frames, uint32_t seed) {
+  std::mt19937 rng(seed);
+  const size_t bytes =
+      static_cast<size_t>(w) * h + 2 * static_cast<size_t>((w + 1) / 2) * ((h + 1) / 2);
+  std::string s;
+  for (int f = 0; f < frames; ++f) {
+    s += "FRAME\n";
+    for (size_t i = 0; i < bytes; ++i) s += static_cast<char>(rng() & 0xFF);
+  }
+  return s;
+}
+
+std::string header(uint32_t w, uint32_t h, const std::string& tags = " F25:1 It C420jpeg") {
+  return "YUV4MPEG2 W" + std::to_string(w) + " H" + std::to_string(h) + tags + "\n";
+}
+
+TEST_F(Wdeint, HelpExplainsPadding) {
+  ASSERT_EQ(run("$W --help >'" + path("help.txt") + "'"), 0);
+  EXPECT_NE(read("help.txt").find("multiple of 16"), std::string::npos);
+  EXPECT_EQ(run("$W"), 2);
+  errorLine();
+}
+
+TEST_F(Wdeint, MethodNoneCopiesEverySizeAndSetsIp) {
+  for (auto [w, h] : {std::pair{32u, 32u}, {20u, 10u}, {17u, 5u}, {1u, 1u}}) {
+    const std::string frames = randomFrames(w, h, 3, w * 100 + h);
+    write("in.y4m", header(w, h) + frames);
+    ASSERT_EQ(run("$W --method 0 '" + path("in.y4m") + "' '" + path("out.y4m") + "'"), 0)
+        << read("err.txt");
+    EXPECT_EQ(read("out.y4m"), header(w, h, " F25:1 Ip C420jpeg") + frames) << w << "x" << h;
+    EXPECT_EQ(read("err.txt"), "");  // quiet when stderr is not a terminal
+  }
+}
+
+TEST_F(Wdeint, StandardInputAndOutput) {
+  write("in.y4m", header(48, 32) + randomFrames(48, 32, 4, 5));
+  ASSERT_EQ(run("$W --method 3 '" + path("in.y4m") + "' '" + path("a.y4m") + "'"), 0);
+  ASSERT_EQ(run("cat '" + path("in.y4m") + "' | $W --method 3 - - >'" + path("b.y4m") + "'"), 0);
+  EXPECT_EQ(read("a.y4m"), read("b.y4m"));
+  EXPECT_EQ(read("a.y4m").size(), read("in.y4m").size());
+}
+
+TEST_F(Wdeint, ThreadsAndKernelLevelsGiveTheSameBytes) {
+  // 40x30 is padded; the content alternates combed and smooth frames.
+  write("in.y4m", header(40, 30) + randomFrames(40, 30, 7, 9));
+  for (int method = 1; method <= 5; ++method) {
+    const std::string m = " --method " + std::to_string(method) + " '" + path("in.y4m") + "' ";
+    ASSERT_EQ(run("$W --threads 1" + m + "'" + path("t1.y4m") + "'"), 0) << read("err.txt");
+    ASSERT_EQ(run("$W --threads 3" + m + "'" + path("t3.y4m") + "'"), 0) << read("err.txt");
+    ASSERT_EQ(run("$W --cpu scalar" + m + "'" + path("c0.y4m") + "'"), 0) << read("err.txt");
+    EXPECT_EQ(read("t1.y4m"), read("t3.y4m")) << "method " << method;
+    EXPECT_EQ(read("t1.y4m"), read("c0.y4m")) << "method " << method;
+  }
+}
+
+TEST_F(Wdeint, TruncatedLastFrameIsAnErrorAndNotWritten) {
+  const std::string frames = randomFrames(16, 16, 3, 1);
+  write("in.y4m", header(16, 16) + frames.substr(0, frames.size() - 1));
+  EXPECT_EQ(run("$W --method 0 '" + path("in.y4m") + "' '" + path("out.y4m") + "'"), 2);
+  const std::string e = errorLine();
+  EXPECT_NE(e.find("in.y4m: frame 3 truncated"), std::string::npos) << e;
+  const size_t frameBytes = 6 + 16 * 16 * 3 / 2;
+  EXPECT_EQ(read("out.y4m"),
+            header(16, 16, " F25:1 Ip C420jpeg") + frames.substr(0, 2 * frameBytes));
+}
+
+TEST_F(Wdeint, RefusedHeadersCreateNoOutput) {
+  for (const std::string& h :
+       {header(16, 16, " C422"), header(16, 16, " C420p10"), header(100000, 16),
+        header(16384, 16385), std::string("YUV4MPEG2 W16 H16 W16\n"), std::string("P6\n16 16\n"),
+        std::string("")}) {
+    write("in.y4m", h + "FRAME\n");
+    EXPECT_EQ(run("$W '" + path("in.y4m") + "' '" + path("out.y4m") + "'"), 2) << h;
+    EXPECT_NE(errorLine().find("in.y4m: "), std::string::npos);
+    EXPECT_FALSE(exists("out.y4m")) << h;
+  }
+}
+
+TEST_F(Wdeint, FileErrors) {
+  EXPECT_EQ(run("$W '" + path("missing.y4m") + "' '" + path("out.y4m") + "'"), 2);
+  EXPECT_NE(errorLine().find("missing.y4m: cannot open"), std::string::npos);
+
+  const std::string input = header(16, 16) + randomFrames(16, 16, 2, 3);
+  write("in.y4m", input);
+  EXPECT_EQ(run("$W '" + path("in.y4m") + "' '" + path("in.y4m") + "'"), 2);
+  EXPECT_NE(errorLine().find("input file"), std::string::npos);
+  EXPECT_EQ(read("in.y4m"), input);
+
+  EXPECT_EQ(run("$W '" + path("in.y4m") + "' '" + path("no/such/dir.y4m") + "'"), 2);
+  EXPECT_NE(errorLine().find("cannot open"), std::string::npos);
+
+  if (access("/dev/full", W_OK) == 0) {
+    EXPECT_EQ(run("$W '" + path("in.y4m") + "' /dev/full"), 2);
+    EXPECT_NE(errorLine().find("/dev/full: write error"), std::string::npos);
+    EXPECT_EQ(run("$W '" + path("in.y4m") + "' - >/dev/full"), 2);
+    EXPECT_NE(errorLine().find("standard output: write error"), std::string::npos);
+  }
+}
+
+TEST_F(Wdeint, ClosedPipeIsAWriteError) {
+  write("in.y4m", header(64, 64) + randomFrames(64, 64, 200, 4));
+  run("bash -c '$W --method 0 \"" + path("in.y4m") + "\" - | head -c 100 >/dev/null; echo " +
+      "${PIPESTATUS[0]} >\"" + path("status") + "\"'");
+  EXPECT_EQ(read("status"), "2\n");
+  EXPECT_NE(read("err.txt").find("Broken pipe"), std::string::npos) << read("err.txt");
+}
+
+TEST_F(Wdeint, VerboseSummary) {
+  write("in.y4m", header(32, 32) + randomFrames(32, 32, 3, 6));
+  ASSERT_EQ(run("$W --verbose --threads 2 '" + path("in.y4m") + "' '" + path("out.y4m") + "'"), 0);
+  const std::string e = errorLine();
+  EXPECT_EQ(e.rfind("wdeint: 3 frames of 32x32, method 4, 2 threads, ", 0), 0u) << e;
+  EXPECT_NE(e.find(" fps\n"), std::string::npos) << e;
+}
+
+TEST_F(Wdeint, DemoWritesClipGroundTruthAndPicture) {
+  ASSERT_EQ(run("$W --quiet --demo '" + path("demo") +
+                "' --demo-size 64x48 --demo-frames 4 --demo-progressive"),
+            0)
+      << read("err.txt");
+  const std::string in = read("demo/input.y4m");
+  const std::string out = read("demo/output.y4m");
+  const std::string prog = read("demo/progressive.y4m");
+  const std::string ih = "YUV4MPEG2 W64 H48 F25:1 It C420mpeg2\n";
+  const std::string ph = "YUV4MPEG2 W64 H48 F50:1 Ip C420mpeg2\n";
+  const size_t frame = 6 + 64 * 48 * 3 / 2;
+  ASSERT_EQ(in.size(), ih.size() + 4 * frame);
+  ASSERT_EQ(prog.size(), ph.size() + 8 * frame);
+  EXPECT_EQ(in.substr(0, ih.size()), ih);
+  EXPECT_EQ(prog.substr(0, ph.size()), ph);
+  EXPECT_EQ(out.substr(0, ph.size()), "YUV4MPEG2 W64 H48 F25:1 Ip C420mpeg2\n");
+  // Interlaced frame n: luma row r from progressive picture 2n + (r & 1).
+  for (size_t n = 0; n < 4; ++n) {
+    for (size_t r = 0; r < 48; ++r) {
+      const size_t picture = 2 * n + (r & 1);
+      EXPECT_EQ(in.substr(ih.size() + n * frame + 6 + r * 64, 64),
+                prog.substr(ph.size() + picture * frame + 6 + r * 64, 64))
+          << n << " " << r;
+    }
+  }
+  EXPECT_EQ(read("demo/before-after.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
+}
+
+}  // namespace

@@ -5,16 +5,7 @@
 #include "plugin/option_blocks.h"
 #include "plugin/stream_state.h"
 #include "region/rect_list.h"
-
-namespace wdi {
-namespace {
-
-// The settings dialog is not part of this build yet: the command succeeds and
-// changes nothing.
-int32_t notAvailableCommand(const ActionRecord&) { return 1; }
-
-}  // namespace
-}  // namespace wdi
+#include "ui/configure.h"
 
 extern "C" int32_t WDI_STDCALL vfAction(int32_t, wdi::ActionRecord* record) {
   using namespace wdi;
@@ -26,7 +17,7 @@ extern "C" int32_t WDI_STDCALL vfAction(int32_t, wdi::ActionRecord* record) {
   if (regionList == nullptr) regionList = CRectList::Create();
   switch (copy.command) {
     case Configure:
-      return notAvailableCommand(copy);
+      return ConfigureCommand(copy);
     case StartStream:
       return StartStreamCommand(record);
     case ProcessFrame:

@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config clang-format
-          libgtest-dev libgmock-dev googletest libbenchmark-dev libpng-dev)
+          libgtest-dev libgmock-dev googletest libbenchmark-dev libpng-dev
+          g++-mingw-w64-i686 wine wine32:i386 xvfb xauth)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -12,6 +13,8 @@ for p in "${packages[@]}"; do
 done
 if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
+  # The Windows module's tests run under 32-bit Wine.
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi

@@ -5,6 +5,13 @@
 #include "engine/interpolation_kernels.h"
 #include "engine/me_deinterlacer.h"
 
+// The references stay plain integer code: they are the definition and the
+// baseline of the SIMD levels, and the scalar level is what the 32-bit build
+// runs on processors without SSE2. GCC would otherwise vectorise these loops.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("no-tree-vectorize")
+#endif
+
 namespace wdi {
 namespace {
 

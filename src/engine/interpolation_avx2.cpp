@@ -178,6 +178,10 @@ void interpolateLumaAvx2(uint8_t* dst, const uint8_t* src, const uint8_t* map, u
     // Map bytes are 0x00 or 0xFF; the select is bitwise either way.
     for (; x + 32 <= width; x += 32) {
       const __m256i n = load32(mask + x);
+      if (_mm256_testz_si256(n, n) != 0) {
+        store32(out + x, load32(own + x));  // nothing marked: no cubic needed
+        continue;
+      }
       const __m256i k = cubic32(p + x, a + x, b + x, q + x);
       store32(out + x,
               _mm256_or_si256(_mm256_and_si256(k, n), _mm256_andnot_si256(n, load32(own + x))));

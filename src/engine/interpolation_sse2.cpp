@@ -137,8 +137,13 @@ void interpolateLumaSse2(uint8_t* dst, const uint8_t* src, const uint8_t* map, u
       continue;
     }
     const uint8_t* mask = map + y * stride;
+    const __m128i zero = _mm_setzero_si128();
     for (uint32_t x = 0; x < width; x += 16) {
       const __m128i n = load(mask + x);
+      if (_mm_movemask_epi8(_mm_cmpeq_epi8(n, zero)) == 0xFFFF) {
+        store(out + x, load(own + x));  // nothing marked: no cubic needed
+        continue;
+      }
       const __m128i k = cubic16(p + x, a + x, b + x, q + x);
       store(out + x, _mm_or_si128(_mm_and_si128(k, n), _mm_andnot_si128(n, load(own + x))));
     }

@@ -16,6 +16,7 @@
 
 #include "cli/demo.h"
 #include "cli/frame_runner.h"
+#include "cli/host_run.h"
 #include "cli/options.h"
 #include "cli/padding.h"
 #include "cli/png_writer.h"
@@ -320,6 +321,10 @@ int run(int argc, const char* const* argv) {
   bool ok;
   if (!o.demoDir.empty()) {
     ok = runDemo(o, &error);
+  } else if (o.bgr24) {
+    ok = !sameFile(o.input, o.output) && processBgr24(o, &error);
+    if (sameFile(o.input, o.output))
+      error = o.output + ": is the input file; choose another OUTPUT";
   } else {
     ok = processY4m(o, o.input, o.output, &error);
   }

@@ -1,0 +1,205 @@
+#include "cli/host_run.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "cli/progress.h"
+#include "cli/y4m.h"
+#include "platform/cpu.h"
+#include "platform/native_hooks.h"
+#include "plugin/host_records.h"
+#include "plugin/vf_action.h"
+#include "region/rect_list.h"
+
+namespace wdi::cli {
+
+namespace {
+
+// The host's own major version: frames are processed from version 6 on, and
+// 7 takes the record's field type as it stands.
+constexpr int32_t kHostVersion = 7;
+
+std::string rectText(const RectOption& r) {
+  return std::string(r.include ? "+" : "-") + std::to_string(r.left) + "," + std::to_string(r.top) +
+         "," + std::to_string(r.right) + "," + std::to_string(r.bottom);
+}
+
+BitmapInfoHeader imageHeader(int32_t width, int32_t height) {
+  BitmapInfoHeader h{};
+  h.biSize = sizeof h;
+  h.biWidth = width;
+  h.biHeight = height;
+  h.biPlanes = 1;
+  h.biBitCount = 24;
+  h.biSizeImage = static_cast<uint32_t>(3 * width * height);
+  return h;
+}
+
+// The module's message boxes become warnings on one line each.
+void warnMessage(const char* text, const char* caption) {
+  std::string line = text;
+  for (char& c : line) {
+    if (c == '\n') c = ' ';
+  }
+  std::fprintf(stderr, "wdeint: %s: %s\n", caption, line.c_str());
+}
+
+class Streams {
+ public:
+  ~Streams() {
+    if (in != nullptr && in != stdin) std::fclose(in);
+    if (out != nullptr && out != stdout) std::fclose(out);
+  }
+  std::FILE* in = nullptr;
+  std::FILE* out = nullptr;
+};
+
+bool setUpRegion(const CliOptions& o, std::string* error) {
+  if (regionList == nullptr) {
+    *error = "out of memory for the processing region";
+    return false;
+  }
+  if (!o.regionFile.empty()) {
+    std::FILE* f = std::fopen(o.regionFile.c_str(), "rb");
+    if (f == nullptr) {
+      *error = o.regionFile + ": cannot open: " + std::strerror(errno);
+      return false;
+    }
+    std::fclose(f);
+    if (regionList->LoadFromFile(o.regionFile.c_str()) != 0) {
+      *error = o.regionFile + ": not a region file this filter takes";
+      return false;
+    }
+  }
+  for (const RectOption& r : o.rects) {
+    if (regionList->AddRect(r.include, r.left, r.top, r.right, r.bottom) < 0) {
+      std::fprintf(stderr,
+                   "wdeint: warning: rectangle %s refused (negative or inverted edges, or a "
+                   "single pixel)\n",
+                   rectText(r).c_str());
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool processBgr24(const CliOptions& o, std::string* error) {
+  const auto start = std::chrono::steady_clock::now();
+  if (o.bgrWidth > kMaxDimension || o.bgrHeight > kMaxDimension) {
+    *error = "--bgr24: frame sizes up to " + std::to_string(kMaxDimension) + " are taken";
+    return false;
+  }
+  if (o.fieldType != 0 && o.bgrHeight % 2 != 0) {
+    *error = "--bgr24: a field stream needs an even frame height";
+    return false;
+  }
+  const auto width = static_cast<int32_t>(o.bgrWidth);
+  const auto imageHeight = static_cast<int32_t>(o.fieldType != 0 ? o.bgrHeight / 2 : o.bgrHeight);
+  const size_t imageBytes = static_cast<size_t>(width) * 3 * static_cast<size_t>(imageHeight);
+
+  setHostMajorVersion(kHostVersion);
+  setMessageBoxHook(warnMessage);
+
+  // The host's records, alive for the whole stream as the host keeps them.
+  DeinterlaceParameters options = o.params;
+  HostOptionRef current{0, &options};
+  HostFilterRecord filter{{0, 0, 0}, &current};
+  BitmapInfoHeader srcHeader = imageHeader(width, imageHeight);
+  BitmapInfoHeader dstHeader = srcHeader;
+  ActionRecord record{};
+
+  // Any first call creates the process-wide region; an unknown command does nothing else.
+  record.command = -1;
+  vfAction(0, &record);
+  if (!setUpRegion(o, error)) return false;
+
+  Streams s;
+  s.in = o.input == "-" ? stdin : std::fopen(o.input.c_str(), "rb");
+  if (s.in == nullptr) {
+    *error = o.input + ": cannot open: " + std::strerror(errno);
+    return false;
+  }
+  s.out = o.output == "-" ? stdout : std::fopen(o.output.c_str(), "wb");
+  if (s.out == nullptr) {
+    *error = o.output + ": cannot open: " + std::strerror(errno);
+    return false;
+  }
+  const std::string inName = o.input == "-" ? "standard input" : o.input;
+  const std::string outName = o.output == "-" ? "standard output" : o.output;
+
+  std::vector<uint8_t> src, dst;
+  try {
+    src.resize(imageBytes);
+    dst.resize(imageBytes);
+  } catch (const std::bad_alloc&) {
+    *error = "out of memory for the images";
+    return false;
+  }
+
+  record = ActionRecord{};
+  record.command = StartStream;
+  record.fieldType = o.fieldType;
+  record.filter = &filter;
+  record.srcHeader = &srcHeader;
+  record.dstHeader = &dstHeader;
+  vfAction(0, &record);  // a refused stream has its images copied, as in the host
+
+  ProgressLine progress(!o.quiet && isatty(STDERR_FILENO) == 1, stderr);
+  uint64_t images = 0;
+  bool ok = true;
+  for (;;) {
+    const size_t got = std::fread(src.data(), 1, imageBytes, s.in);
+    if (got == 0 && !std::ferror(s.in)) break;
+    if (got != imageBytes) {
+      *error = std::ferror(s.in)
+                   ? inName + ": read error: " + std::strerror(errno)
+                   : inName + ": image " + std::to_string(images + 1) + " truncated (" +
+                         std::to_string(got) + " of " + std::to_string(imageBytes) + " bytes)";
+      ok = false;
+      break;
+    }
+    record.command = ProcessFrame;
+    record.fieldType = o.fieldType;
+    record.flags = o.fieldType != 0 ? static_cast<uint32_t>(images & 1) : 0u;
+    record.srcPixels = src.data();
+    record.dstPixels = dst.data();
+    vfAction(0, &record);
+    if (std::fwrite(dst.data(), 1, imageBytes, s.out) != imageBytes) {
+      *error = outName + ": write error: " + std::strerror(errno);
+      ok = false;
+      break;
+    }
+    ++images;
+    progress.update(images);
+  }
+  record.command = EndStream;
+  vfAction(0, &record);
+  setMessageBoxHook(nullptr);
+  progress.finish(images);
+  if (!ok) return false;
+
+  const bool flushed = std::fflush(s.out) == 0 && !std::ferror(s.out);
+  const bool closed = s.out == stdout || std::fclose(s.out) == 0;
+  if (s.out != stdout) s.out = nullptr;
+  if (!flushed || !closed) {
+    *error = outName + ": write error: " + std::strerror(errno);
+    return false;
+  }
+  if (o.verbose) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::fprintf(stderr, "wdeint: %llu %s of %dx%d through vfAction, method %d: %.3f s, %.1f fps\n",
+                 static_cast<unsigned long long>(images), o.fieldType != 0 ? "fields" : "frames",
+                 width, imageHeight, static_cast<int>(o.params.method), seconds,
+                 framesPerSecond(images, seconds));
+  }
+  return true;
+}
+
+}  // namespace wdi::cli

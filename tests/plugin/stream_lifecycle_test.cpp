@@ -215,7 +215,8 @@ TEST_F(StreamLifecycle, RefusedRegionLeavesTheMaskAllZero) {
   ASSERT_EQ(host.Start(64, 32, FrameBased), 1);
   EXPECT_EQ(regionList, nullptr);
   for (uint32_t k = 0; k < 32; ++k) ASSERT_EQ(host.state()->blockMask[k], 0);
-  host.End();
+  host.End();  // creates the region this time
+  delete regionList;
   regionList = saved;
 }
 

@@ -359,6 +359,23 @@ bool readFile(const std::string& path, std::vector<uint8_t>* bytes) {
   return true;
 }
 
+// Where the module's frames first differ; they are kept beside the native
+// ones for a closer look.
+void reportDifference(const std::string& nativeDir, const std::string& name,
+                      const std::vector<uint8_t>& mine, const std::vector<uint8_t>& native) {
+  size_t at = 0;
+  while (at < mine.size() && at < native.size() && mine[at] == native[at]) ++at;
+  size_t count = 0;
+  for (size_t i = 0; i < mine.size() && i < native.size(); ++i) count += mine[i] != native[i];
+  std::printf("  %s: %zu and %zu bytes, %zu differ, the first at %zu\n", name.c_str(), mine.size(),
+              native.size(), count, at);
+  const std::string path = nativeDir + "/" + name + ".module.bgr";
+  if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(mine.data(), 1, mine.size(), f);
+    std::fclose(f);
+  }
+}
+
 void checkStreams(const Module& m, const std::string& nativeDir) {
   for (const scenario::Scenario& s : scenario::AllScenarios()) {
     const scenario::StreamResult r = scenario::RunScenario(m.action, s);
@@ -366,9 +383,12 @@ void checkStreams(const Module& m, const std::string& nativeDir) {
         check(r.start == 1 && r.end == 1, (s.name + ": start and end").c_str(), __LINE__);
     for (int32_t call = 0; call < s.calls; ++call) {
       check(r.process[call] == 1, (s.name + ": ProcessFrame result").c_str(), __LINE__);
-      // A host of version 6 sees its field type rewritten for field streams.
+      // A host of version 6 sees its field type rewritten for field streams
+      // that are processed (method 0 copies before that step).
       int32_t expectedType = s.type;
-      if (kHostMajor == 6 && s.type == FieldOrderA) expectedType = (call & 1) ? 2 : 1;
+      if (kHostMajor == 6 && s.type == FieldOrderA && s.method != 0) {
+        expectedType = (call & 1) ? 2 : 1;
+      }
       check(r.fieldTypeAfter[call] == expectedType, (s.name + ": field type").c_str(), __LINE__);
     }
     if (!ok) continue;
@@ -387,7 +407,10 @@ void checkStreams(const Module& m, const std::string& nativeDir) {
                (s.name + ": native frames readable").c_str(), __LINE__)) {
       continue;
     }
-    check(r.output == native, (s.name + ": same bytes as the native build").c_str(), __LINE__);
+    if (!check(r.output == native, (s.name + ": same bytes as the native build").c_str(),
+               __LINE__)) {
+      reportDifference(nativeDir, s.name, r.output, native);
+    }
     if (s.method != 0) {
       // The filter did change the picture (not a pass-through).
       check(r.output != scenario::MakeInput(s, 0), (s.name + ": processed").c_str(), __LINE__);

@@ -56,6 +56,8 @@ std::vector<Scenario> AllScenarios() {
     all.push_back({"frame720x576_m" + std::to_string(method), 720, 576, FrameBased, method, 3});
     all.push_back({"fieldA720x288_m" + std::to_string(method), 720, 288, FieldOrderA, method, 4});
   }
+  // Field order B streams are never processed.
+  all.push_back({"fieldB720x288_m4", 720, 288, FieldOrderB, 4, 2});
   return all;
 }
 

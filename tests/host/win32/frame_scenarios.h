@@ -20,7 +20,7 @@ struct Scenario {
   int32_t calls;  // ProcessFrame calls; field streams alternate first and second field
 };
 
-// FrameBased 720x576 and FieldOrderA 720x288, every method.
+// FrameBased 720x576 and FieldOrderA 720x288, every method; one FieldOrderB.
 std::vector<Scenario> AllScenarios();
 
 // The BGR24 image of one call: moving shapes whose two fields are taken at

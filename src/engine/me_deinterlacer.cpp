@@ -99,6 +99,9 @@ void MEDeinterlacer::process(const uint8_t* source, uint8_t* destination,
     // The six 32-bit words; the two flag bytes travel with the padding word.
     std::memcpy(&params, parameters, sizeof(DeinterlaceParameters));
   }
+  // Never sized (or released): there are no tables, and the kernels would
+  // divide by the zero frame area.
+  if (interlaceMap == nullptr) return;
   const size_t frameBytes = static_cast<size_t>(lumaSize) + 2u * static_cast<size_t>(chromaSize);
   switch (params.method) {
     case 0:

@@ -304,7 +304,9 @@ Tool options:
 Raw host images through the plug-in entry point:
   --bgr24 WxH       INPUT and OUTPUT are raw bottom-up BGR24 images of W x H
                     (3 x W bytes a row), processed exactly as the video editor
-                    (major version 7) has the plug-in process them
+                    (major version 7) has the plug-in process them, one frame
+                    at a time; as there, sizes that are not multiples of 16
+                    are copied unchanged
   --field-type T    0: whole frames (default); 1: each image is one field of
                     W x H/2, first and second fields alternating
   --rect +L,T,R,B   add a rectangle to the processing region (repeatable, in

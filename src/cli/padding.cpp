@@ -46,16 +46,31 @@ void packedPicture(uint8_t* picture, const FrameGeometry& g, PlaneRef planes[3])
 
 void padPlane(uint8_t* plane, size_t stride, uint32_t width, uint32_t height,
               uint32_t paddedHeight) {
-  if (width < stride) {
+  padImage(plane, static_cast<ptrdiff_t>(stride), 1, width, height, static_cast<uint32_t>(stride),
+           paddedHeight);
+}
+
+void padImage(uint8_t* firstRow, ptrdiff_t rowStep, size_t pixelBytes, uint32_t width,
+              uint32_t height, uint32_t paddedWidth, uint32_t paddedHeight) {
+  const size_t rowBytes = static_cast<size_t>(paddedWidth) * pixelBytes;
+  if (width < paddedWidth) {
     for (uint32_t y = 0; y < height; ++y) {
-      uint8_t* row = plane + y * stride;
-      std::memset(row + width, row[width - 1], stride - width);
+      uint8_t* row = firstRow + static_cast<ptrdiff_t>(y) * rowStep;
+      const uint8_t* last = row + (width - 1) * pixelBytes;
+      if (pixelBytes == 1) {
+        std::memset(row + width, *last, paddedWidth - width);
+      } else {
+        for (uint32_t x = width; x < paddedWidth; ++x) {
+          std::memcpy(row + x * pixelBytes, last, pixelBytes);
+        }
+      }
     }
   }
   for (uint32_t y = height; y < paddedHeight; ++y) {
     // The last picture row of the same parity as y; a one-row picture has only one.
-    const uint32_t from = ((y - (height - 1)) % 2 == 0 || height < 2) ? height - 1 : height - 2;
-    std::memcpy(plane + y * stride, plane + from * stride, stride);
+    const uint32_t from = ((y - (height - 1)) % 2 == 0 || height < 2) ? height - 2 : height - 1;
+    std::memcpy(firstRow + static_cast<ptrdiff_t>(y) * rowStep,
+                firstRow + static_cast<ptrdiff_t>(from) * rowStep, rowBytes);
   }
 }
 

@@ -47,6 +47,12 @@ void packedPicture(uint8_t* picture, const FrameGeometry& g, PlaneRef planes[3])
 void padPlane(uint8_t* plane, size_t stride, uint32_t width, uint32_t height,
               uint32_t paddedHeight);
 
+// The same rule for an image of `pixelBytes`-byte pixels whose picture row r
+// starts at firstRow + r * rowStep (a negative step for a bottom-up image):
+// rows of `paddedWidth` pixels, `paddedHeight` rows in all.
+void padImage(uint8_t* firstRow, ptrdiff_t rowStep, size_t pixelBytes, uint32_t width,
+              uint32_t height, uint32_t paddedWidth, uint32_t paddedHeight);
+
 // Pads all three planes of an engine frame whose picture area is filled.
 void padEngineFrame(uint8_t* frame, const FrameGeometry& g);
 

@@ -195,18 +195,19 @@ bool Y4mReader::readHeader(std::string* error) {
 }
 
 Y4mReader::Result Y4mReader::readFrame(const PlaneRef planes[3], std::string* error) {
-  const std::string frameName = "frame " + std::to_string(frames_ + 1);
+  // Built only for messages, so that steady-state frames allocate nothing.
+  auto frameName = [this] { return "frame " + std::to_string(frames_ + 1); };
   std::string line;
   size_t count;
   if (!readLine(&line, &count)) {
     if (count == 0 && !std::ferror(file_)) return Result::End;
-    *error = readFailure(count >= kMaxLineBytes ? frameName + ": FRAME line too long"
-                                                : frameName + ": truncated FRAME line");
+    *error = readFailure(count >= kMaxLineBytes ? frameName() + ": FRAME line too long"
+                                                : frameName() + ": truncated FRAME line");
     return Result::Error;
   }
   // Frame parameters after "FRAME " are taken and not interpreted.
   if (line.compare(0, 5, "FRAME") != 0 || (line.size() > 5 && line[5] != ' ')) {
-    *error = name_ + ": " + frameName + ": expected FRAME, found '" + printable(line) + "'";
+    *error = name_ + ": " + frameName() + ": expected FRAME, found '" + printable(line) + "'";
     return Result::Error;
   }
   size_t total = 0;
@@ -221,7 +222,7 @@ Y4mReader::Result Y4mReader::readFrame(const PlaneRef planes[3], std::string* er
       const size_t got = std::fread(pl.data + y * pl.stride, 1, rowBytes, file_);
       total += got;
       if (got != rowBytes) {
-        *error = readFailure(frameName + " truncated (" + std::to_string(total) + " of " +
+        *error = readFailure(frameName() + " truncated (" + std::to_string(total) + " of " +
                              std::to_string(expected) + " bytes)");
         return Result::Error;
       }

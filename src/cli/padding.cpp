@@ -68,7 +68,7 @@ void padImage(uint8_t* firstRow, ptrdiff_t rowStep, size_t pixelBytes, uint32_t 
   }
   for (uint32_t y = height; y < paddedHeight; ++y) {
     // The last picture row of the same parity as y; a one-row picture has only one.
-    const uint32_t from = ((y - (height - 1)) % 2 == 0 || height < 2) ? height - 2 : height - 1;
+    const uint32_t from = ((y - (height - 1)) % 2 == 0 || height < 2) ? height - 1 : height - 2;
     std::memcpy(firstRow + static_cast<ptrdiff_t>(y) * rowStep,
                 firstRow + static_cast<ptrdiff_t>(from) * rowStep, rowBytes);
   }

@@ -1,6 +1,7 @@
 #include "cli/frame_runner.h"
 
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -85,11 +86,29 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
     }
   };
 
-  std::vector<std::thread> threads;
-  threads.reserve(processors.size());
-  for (const auto& p : processors) threads.emplace_back(worker, p.get());
+  auto stopWorkers = [&](std::vector<std::thread>& running) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stopping = true;
+      // After a failure the frames still queued are dropped, not processed.
+      taken = queued;
+    }
+    workReady.notify_all();
+    for (auto& t : running) t.join();
+  };
 
   RunResult result;
+  std::vector<std::thread> threads;
+  try {
+    threads.reserve(processors.size());
+    for (const auto& p : processors) threads.emplace_back(worker, p.get());
+  } catch (const std::exception&) {
+    stopWorkers(threads);
+    result.ok = false;
+    result.error = "cannot start the worker threads";
+    return result;
+  }
+
   bool readEnded = false;
   uint64_t written = 0;
   std::string readError;
@@ -133,14 +152,7 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
     if (progress) progress(written);
   }
 
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    stopping = true;
-    // After a write failure the frames still queued are dropped, not processed.
-    taken = queued;
-  }
-  workReady.notify_all();
-  for (auto& t : threads) t.join();
+  stopWorkers(threads);
   return result;
 }
 

@@ -7,6 +7,13 @@
 #include "engine/motion_kernels.h"
 #include "platform/cpu.h"
 
+// The references stay plain integer code: they are the definition and the baseline of the
+// SIMD levels, and the scalar level is what the 32-bit build runs without SSE2. GCC would
+// otherwise vectorise these loops.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("no-tree-vectorize")
+#endif
+
 namespace wdi {
 
 namespace {

@@ -227,6 +227,43 @@ TEST_P(Method5Level, FramesMatchTheModel) {
   EXPECT_GT(changedPixels, 5000);
 }
 
+// Whole frames through process(), with the real detection and interpolation.
+TEST_P(Method5Level, ProcessMatchesMethod3AndTheModel) {
+  uint32_t flags = 0;
+  if (!levelFlags(GetParam(), &flags)) GTEST_SKIP();
+  auto rng = seededRng(505);
+  const int32_t areas[] = {-1, 0, 3, 4, 16, 17};
+  const int32_t thresholds[] = {0, 8192, 100000, 16777217};
+  const int32_t replacements[] = {-1, 0, 12, 256};
+  const uint32_t sizes[][2] = {{48, 48}, {80, 48}, {160, 96}, {320, 240}};
+  test::EndToEndStats stats;
+  for (const auto& size : sizes) {
+    const uint32_t w = size[0], h = size[1];
+    for (int trial = 0; trial < 12; ++trial) {
+      std::vector<uint8_t> frame =
+          test::combedScene(w, h, int(rng() % 13) - 6, 2 * (int(rng() % 5) - 2), rng);
+      frame.resize(size_t(w) * h * 3 / 2);
+      fillRandom(frame.data() + size_t(w) * h, frame.size() - size_t(w) * h, rng);
+      DeinterlaceParameters p = kDefaultParameters;
+      p.method = 5;
+      p.searchArea = areas[rng() % 6];
+      p.blockDistanceThreshold = thresholds[rng() % 4];
+      p.replaceOnlyInterlaced = uint8_t(rng() % 2);
+      p.replacementThreshold = replacements[rng() % 4];
+      p.searchOnInterpolated = uint8_t(rng() % 2);
+      const std::string diff = test::compareWithModel(flags, w, h, frame, p, stats);
+      EXPECT_EQ(diff, "") << w << "x" << h << " area " << p.searchArea << " threshold "
+                          << p.blockDistanceThreshold << " restore "
+                          << int(p.replaceOnlyInterlaced);
+    }
+  }
+  std::printf("frames %d, whole-frame %d, searched blocks %d, changed pixels %d\n", stats.frames,
+              stats.wholeFrame, stats.searchedBlocks, stats.changedPixels);
+  EXPECT_LT(stats.wholeFrame, stats.frames / 2);
+  EXPECT_GT(stats.searchedBlocks, 100);
+  EXPECT_GT(stats.changedPixels, 1000);
+}
+
 INSTANTIATE_TEST_SUITE_P(Levels, Method5Level, ::testing::Values("scalar", "sse2", "avx2"),
                          [](const auto& p) { return p.param; });
 

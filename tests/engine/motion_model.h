@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/me_deinterlacer.h"
@@ -160,6 +161,89 @@ inline std::vector<uint8_t> movingTexture(int64_t w, int64_t h, int mx, int my, 
       luma[size_t(y * w + x)] = uint8_t(std::clamp(t + noise(rng), 0, 255));
     }
   return luma;
+}
+
+// A static smooth background with a moving detailed patch: the even rows of the patch
+// show it shifted by (mx, my), so the detection finds combs there and nowhere else.
+inline std::vector<uint8_t> combedScene(int64_t w, int64_t h, int mx, int my, std::mt19937& rng) {
+  std::vector<uint8_t> luma = movingTexture(w, h, 0, 0, rng);
+  const int64_t pw = w + 16, ph = h + 16;
+  std::vector<uint8_t> detail(size_t(pw * ph));
+  for (int64_t y = 0; y < ph; ++y)
+    for (int64_t x = 0; x < pw; ++x)
+      detail[size_t(y * pw + x)] = uint8_t(((x / 3 + y / 2) % 2) * 160 + rng() % 40);
+  for (int64_t y = h / 4; y < 3 * h / 4; ++y)
+    for (int64_t x = w / 4; x < 3 * w / 4; ++x) {
+      const int64_t sx = y % 2 == 0 ? x - mx + 8 : x + 8, sy = y % 2 == 0 ? y - my + 8 : y + 8;
+      luma[size_t(y * w + x)] = detail[size_t(sy * pw + sx)];
+    }
+  return luma;
+}
+
+// Statistics of an end-to-end comparison, so tests can tell a vacuous run.
+struct EndToEndStats {
+  int frames = 0;
+  int wholeFrame = 0;      // detection found the frame interlaced all over
+  int searchedBlocks = 0;  // blocks with more than 32 comb hits
+  int changedPixels = 0;   // luma pixels where the result differs from method 3's
+};
+
+// Runs method 4 or 5 through process() on `frame` and compares all three planes with
+// method 3's output (same detection and interpolation) followed by the model. Returns an
+// empty string on success, else a description of the first difference.
+inline std::string compareWithModel(uint32_t flags, uint32_t w, uint32_t h,
+                                    const std::vector<uint8_t>& frame, DeinterlaceParameters p,
+                                    EndToEndStats& stats) {
+  const size_t lumaSize = size_t(w) * h, frameSize = lumaSize * 3 / 2;
+  MEDeinterlacer engine(flags);
+  engine.init(w, h);
+  // Method 3 without the restore: exactly the frame after detectAndInterpolate.
+  DeinterlaceParameters p3 = p;
+  p3.method = 3;
+  p3.replaceOnlyInterlaced = 0;
+  std::vector<uint8_t> want(frameSize, 0x5A);
+  engine.process(frame.data(), want.data(), &p3);
+  // The detection's verdict, map and counts, from the same kernel table.
+  std::vector<uint8_t> map(lumaSize), counts(engine.blockCount);
+  const int whole = engine.kernels().detectInterlace(map.data(), counts.data(), frame.data(), w, h,
+                                                     p.detectionThreshold);
+  const std::vector<uint8_t> method3 = want;
+  std::vector<BlockMotion> motion;
+  if (whole == 0) {
+    if (p.method == 4) {
+      modelMethod4Search(frame.data(), want.data(), w, h, counts.data(), p.searchArea,
+                         p.blockDistanceThreshold, motion);
+    } else {
+      modelAdvancedPasses(frame.data(), want.data(), w, h, counts.data(), p, motion);
+    }
+    if (p.replaceOnlyInterlaced != 0) {
+      for (size_t j = 0; j < lumaSize; ++j)
+        if (map[j] == 0) want[j] = frame[j];
+    }
+    for (uint8_t c : counts) stats.searchedBlocks += c > 32;
+  }
+  ++stats.frames;
+  stats.wholeFrame += whole != 0;
+  for (size_t j = 0; j < lumaSize; ++j) stats.changedPixels += want[j] != method3[j];
+
+  std::vector<uint8_t> got(frameSize, 0xA5);
+  engine.process(frame.data(), got.data(), &p);
+  for (size_t j = 0; j < frameSize; ++j) {
+    if (got[j] != want[j]) {
+      return "first difference at byte " + std::to_string(j) + " (row " + std::to_string(j / w) +
+             "): got " + std::to_string(got[j]) + ", want " + std::to_string(want[j]);
+    }
+  }
+  if (whole == 0) {
+    for (uint32_t i = 0; i < engine.blockCount; ++i) {
+      if (counts[i] <= 32) continue;
+      const BlockMotion& a = engine.blockMotion[i];
+      const BlockMotion& b = motion[i];
+      if (a.distance != b.distance || a.dx != b.dx || a.dy != b.dy)
+        return "record of block " + std::to_string(i) + " differs";
+    }
+  }
+  return "";
 }
 
 }  // namespace wdi::test

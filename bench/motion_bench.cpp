@@ -1,0 +1,143 @@
+// Motion search: methods 4 and 5 (with method 3 on the same frames for comparison) per
+// kernel level at SD and HD sizes, on a detailed texture moving across most of the frame
+// (many blocks searched) and on still content; and the distance kernels on their own.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/deinterlace_parameters.h"
+#include "engine/kernels.h"
+#include "engine/me_deinterlacer.h"
+#include "engine/motion_kernels.h"
+#include "platform/cpu.h"
+
+namespace {
+
+const char* const kLevels[] = {"scalar", "sse2", "avx2"};
+
+bool levelFlags(benchmark::State& state, const char* level, uint32_t* flags) {
+  uint32_t mask = 0;
+  wdi::cpuLevelMask(level, &mask);
+  if ((wdi::cpuDetect() & mask) != mask) {
+    state.SkipWithError("level not supported by this CPU");
+    return false;
+  }
+  *flags = wdi::cpuDetect() & mask;
+  return true;
+}
+
+// Detailed texture: several frequencies, so that a field block matches well only near the
+// true displacement.
+uint8_t texture(double x, double y) {
+  const double v = 128.0 + 45.0 * std::sin(x * 0.37 + 0.2 * y) * std::cos(y * 0.29) +
+                   30.0 * std::sin((x - 1.7 * y) * 0.71) + 20.0 * std::cos(x * 1.3 + y * 0.11);
+  return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+// Even rows show the picture at time 0, odd rows at time 1. With motion, a band in the
+// middle of the frame moves by `speed` pixels per field time: a different speed in each
+// third across, so that many blocks comb and find their match at various vectors, while
+// the detection still sees less than a quarter of the frame combed.
+void paintPlane(uint8_t* p, uint32_t w, uint32_t h, double scale, bool motion) {
+  for (uint32_t y = 0; y < h; ++y) {
+    const double t = (y & 1) != 0 ? 1.0 : 0.0;
+    for (uint32_t x = 0; x < w; ++x) {
+      double shift = 0.0;
+      if (motion && y >= h / 8 && y < 7 * h / 8)
+        shift = (x < w / 3 ? 2.0 : x < 2 * w / 3 ? 5.0 : 9.0) * t;
+      p[static_cast<size_t>(y) * w + x] = texture((x + shift / scale) * scale, y * scale);
+    }
+  }
+}
+
+std::vector<uint8_t> frame(uint32_t w, uint32_t h, bool motion) {
+  const size_t luma = static_cast<size_t>(w) * h, chroma = luma / 4;
+  std::vector<uint8_t> f(luma + 2 * chroma);
+  paintPlane(f.data(), w, h, 1.0, motion);
+  paintPlane(f.data() + luma, w / 2, h / 2, 2.0, motion);
+  paintPlane(f.data() + luma + chroma, w / 2, h / 2, 2.0, motion);
+  return f;
+}
+
+void method(benchmark::State& state, const char* level, uint32_t w, uint32_t h, bool motion,
+            int32_t m) {
+  uint32_t flags = 0;
+  if (!levelFlags(state, level, &flags)) return;
+  wdi::MEDeinterlacer engine(flags);
+  engine.init(w, h);
+  const std::vector<uint8_t> in = frame(w, h, motion);
+  std::vector<uint8_t> out(in.size());
+  wdi::DeinterlaceParameters p = wdi::kDefaultParameters;
+  p.method = m;
+  for (auto _ : state) {
+    engine.process(in.data(), out.data(), &p);
+    benchmark::ClobberMemory();
+  }
+  // How much searching the content asks for.
+  uint32_t searched = 0, matched = 0;
+  for (uint32_t i = 0; i < engine.blockCount; ++i) {
+    if (engine.blockInterlaceCounts[i] <= 32) continue;
+    ++searched;
+    matched += engine.blockMotion[i].distance < static_cast<uint32_t>(p.blockDistanceThreshold);
+  }
+  state.counters["blocks"] = engine.blockCount;
+  state.counters["searched"] = searched;
+  state.counters["matched"] = m >= 4 ? matched : 0;
+  state.SetLabel(std::string(level) + " " + std::to_string(w) + "x" + std::to_string(h));
+}
+
+// One distance per candidate of a scan across a random plane.
+void distance(benchmark::State& state, const char* level, bool field, uint32_t limit) {
+  uint32_t flags = 0;
+  if (!levelFlags(state, level, &flags)) return;
+  const wdi::EngineKernels k = wdi::makeEngineKernels(flags);
+  const ptrdiff_t stride = 1440;
+  std::vector<uint8_t> plane(static_cast<size_t>(stride) * 32);
+  std::mt19937 rng(1);
+  for (uint8_t& b : plane) b = static_cast<uint8_t>(rng());
+  const uint8_t* ref = plane.data() + 700;
+  uint32_t sum = 0;
+  for (auto _ : state) {
+    for (ptrdiff_t x = 0; x < 512; ++x) {
+      sum += field ? k.fieldBlockDistance(plane.data() + x, ref, limit, stride)
+                   : k.reducedBlockDistance(plane.data() + x, ref, limit, stride);
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * 512);
+  state.SetLabel(level);
+}
+
+const bool kRegistered = [] {
+  const uint32_t sizes[][2] = {{720, 576}, {1920, 1088}};
+  for (const auto& s : sizes) {
+    for (bool motion : {true, false}) {
+      for (int32_t m = 3; m <= 5; ++m) {
+        for (const char* level : kLevels) {
+          const std::string name = "motion/method" + std::to_string(m) + "/" +
+                                   (motion ? "moving" : "still") + "/" + level + "/" +
+                                   std::to_string(s[0]) + "x" + std::to_string(s[1]);
+          benchmark::RegisterBenchmark(name.c_str(), method, level, s[0], s[1], motion, m)
+              ->Unit(benchmark::kMillisecond);
+        }
+      }
+    }
+  }
+  for (bool field : {true, false}) {
+    for (uint32_t limit : {UINT32_MAX, 4000u}) {
+      for (const char* level : kLevels) {
+        const std::string name = std::string("motion/") +
+                                 (field ? "fieldBlockDistance" : "reducedBlockDistance") +
+                                 (limit == UINT32_MAX ? "/full/" : "/limit4000/") + level;
+        benchmark::RegisterBenchmark(name.c_str(), distance, level, field, limit);
+      }
+    }
+  }
+  return true;
+}();
+
+}  // namespace

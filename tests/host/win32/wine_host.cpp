@@ -333,6 +333,10 @@ void checkOptionCommands(const Module& m) {
   CHECK(std::memcmp(&multi, &l.keyBlocks[1], 24) == 0);
   CHECK(untouched.method == 0 && untouched.searchArea == 0);
   CHECK(record.state == &multi);
+  // No destination block at offset 64: nothing to copy into.
+  record.state = nullptr;
+  CHECK(m.action(0, &record) == 1);
+  CHECK(record.state == nullptr);
   // No key entry: nothing copied, 1.
   l.findKeyIndex = -1;
   DeinterlaceParameters none{};

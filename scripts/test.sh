@@ -20,5 +20,8 @@ cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
+echo "== fuzz smoke"
+bash scripts/fuzz.sh --smoke
+
 echo "== win32 module under wine"
 bash scripts/test-win32.sh

@@ -48,15 +48,20 @@ void MEDeinterlacer::searchAndReplaceAdvanced() {
     const int64_t y1 = std::min<int64_t>(by + area, yMax);
     SearchResult result{kAdvancedStartBest, static_cast<int32_t>(x0), static_cast<int32_t>(y0)};
     if (x0 < x1 && y0 < y1) {
-      const SearchWindow window{searchPlane,
-                                stride,
-                                srcY + blockOffsets[i],
-                                static_cast<ptrdiff_t>(doubleStride),
-                                static_cast<int32_t>(x0),
-                                static_cast<int32_t>(x1 - 1),
-                                static_cast<int32_t>(y0),
-                                static_cast<int32_t>(y1 - 1),
-                                2};
+      SearchWindow window{searchPlane,
+                          stride,
+                          srcY + blockOffsets[i],
+                          static_cast<ptrdiff_t>(doubleStride),
+                          static_cast<int32_t>(x0),
+                          static_cast<int32_t>(x1 - 1),
+                          static_cast<int32_t>(y0),
+                          static_cast<int32_t>(y1 - 1),
+                          2,
+                          0,
+                          0};
+      // Hint: the best of no motion and the left and upper neighbours' vectors, when the
+      // SIMD scans can use one.
+      if (kernels_.searchFieldBlocks != searchFieldBlocksC) pickAdvancedHint(i, window);
       kernels_.searchFieldBlocks(window, result);
     }
     blockMotion[i] = {result.best, static_cast<int32_t>(result.x - bx),
@@ -75,6 +80,38 @@ void MEDeinterlacer::searchAndReplaceAdvanced() {
     replaceSimilarPixels(dstY + blockOffsets[i],
                          searchPlane + (static_cast<ptrdiff_t>(p.y) + m.dy) * stride + p.x + m.dx,
                          pixelThreshold);
+  }
+}
+
+void MEDeinterlacer::pickAdvancedHint(uint32_t i, SearchWindow& window) const {
+  const int64_t bx = blockPositions[i].x, by = blockPositions[i].y;
+  const auto snap = [&window](int64_t x, int64_t y, int32_t& hx, int32_t& hy) {
+    x = std::min<int64_t>(std::max<int64_t>(x, window.xFirst), window.xLast);
+    y = std::min<int64_t>(std::max<int64_t>(y, window.yFirst), window.yLast);
+    hx = static_cast<int32_t>(x);
+    hy = static_cast<int32_t>(window.yFirst + (y - window.yFirst) / 2 * 2);
+  };
+  snap(bx, by, window.hintX, window.hintY);
+  uint32_t best = UINT32_MAX;
+  const uint32_t neighbours[2] = {i % blocksPerRow != 0 ? i - 1 : i,
+                                  i >= blocksPerRow ? i - blocksPerRow : i};
+  for (int k = -1; k < 2; ++k) {
+    int32_t hx = 0, hy = 0;
+    if (k < 0) {
+      snap(bx, by, hx, hy);
+    } else {
+      const uint32_t j = neighbours[k];
+      if (j == i || blockInterlaceCounts[j] <= kMinInterlaceCount) continue;
+      snap(bx + blockMotion[j].dx, by + blockMotion[j].dy, hx, hy);
+    }
+    const uint32_t d = kernels_.fieldBlockDistance(
+        window.plane + static_cast<ptrdiff_t>(hy) * window.planeStride + hx, window.reference, best,
+        window.blockStride);
+    if (d < best) {
+      best = d;
+      window.hintX = hx;
+      window.hintY = hy;
+    }
   }
 }
 

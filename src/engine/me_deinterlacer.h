@@ -89,7 +89,14 @@ class MEDeinterlacer : public VideoProcessing<DeinterlaceParameters> {
   std::unique_ptr<uint8_t[]> blockInterlaceCounts;
 
  private:
+  // Points a method 5 search window's hint at a likely match (speed only).
+  void pickAdvancedHint(uint32_t i, SearchWindow& window) const;
+
   EngineKernels kernels_;
+  // Coarse vector of the block being estimated, kept as a starting guess for its
+  // full-range fine search (a speed-up only; results never depend on it).
+  int32_t coarseDx_ = 0;
+  int32_t coarseDy_ = 0;
 };
 
 }  // namespace wdi

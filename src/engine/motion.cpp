@@ -39,6 +39,43 @@ Range makeRange(int64_t lo, int64_t hi) {
   return {static_cast<int32_t>(lo), static_cast<int32_t>(hi)};
 }
 
+// The candidate of a non-empty range (first, first + step, ... <= last) nearest below
+// `preferred`, clamped into the range: a scan hint.
+int32_t nearestCandidate(int64_t preferred, int64_t first, int64_t last, int64_t step) {
+  const int64_t v = std::min(std::max(preferred, first), last);
+  return static_cast<int32_t>(first + (v - first) / step * step);
+}
+
+using DistanceKernel = uint32_t (*)(const uint8_t*, const uint8_t*, uint32_t, ptrdiff_t);
+
+struct Vector {
+  int64_t x;
+  int64_t y;
+};
+
+// Points the window's hint at the best of a few predicted candidates (offsets from
+// (baseX, baseY), each moved to the nearest window candidate). The scalar scans ignore
+// hints, so they are not measured for them.
+void pickHint(SearchWindow& w, DistanceKernel distance, bool scalar, int64_t baseX, int64_t baseY,
+              const Vector* predictions, int count) {
+  w.hintX = nearestCandidate(baseX + predictions[0].x, w.xFirst, w.xLast, 1);
+  w.hintY = nearestCandidate(baseY + predictions[0].y, w.yFirst, w.yLast, w.yStep);
+  if (scalar || count == 1) return;
+  uint32_t best = UINT32_MAX;
+  for (int k = 0; k < count; ++k) {
+    const int32_t hx = nearestCandidate(baseX + predictions[k].x, w.xFirst, w.xLast, 1);
+    const int32_t hy = nearestCandidate(baseY + predictions[k].y, w.yFirst, w.yLast, w.yStep);
+    if (k > 0 && hx == w.hintX && hy == w.hintY) continue;
+    const uint32_t d = distance(w.plane + static_cast<ptrdiff_t>(hy) * w.planeStride + hx,
+                                w.reference, best, w.blockStride);
+    if (d < best) {
+      best = d;
+      w.hintX = hx;
+      w.hintY = hy;
+    }
+  }
+}
+
 struct ReducedDistanceC {
   const uint8_t* reference;
   ptrdiff_t stride;
@@ -129,17 +166,32 @@ void MEDeinterlacer::coarseSearch(uint32_t i, int32_t rx, int32_t ry) {
                              std::min<int64_t>(x + rx, int64_t{reducedWidth} - 8) - x);
   const Range ys = makeRange(std::max<int64_t>(y - ry, 0) - y,
                              std::min<int64_t>(y + ry, int64_t{reducedHeight} - 4) - y);
-  const SearchWindow window{srcReduced.get(),
-                            static_cast<ptrdiff_t>(reducedWidth),
-                            dstReduced.get() + reducedBlockOffsets[i],
-                            static_cast<ptrdiff_t>(reducedWidth),
-                            static_cast<int32_t>(x + xs.first),
-                            static_cast<int32_t>(x + xs.last),
-                            static_cast<int32_t>(y + ys.first),
-                            static_cast<int32_t>(y + ys.last),
-                            1};
+  SearchWindow window{srcReduced.get(),
+                      static_cast<ptrdiff_t>(reducedWidth),
+                      dstReduced.get() + reducedBlockOffsets[i],
+                      static_cast<ptrdiff_t>(reducedWidth),
+                      static_cast<int32_t>(x + xs.first),
+                      static_cast<int32_t>(x + xs.last),
+                      static_cast<int32_t>(y + ys.first),
+                      static_cast<int32_t>(y + ys.last),
+                      1,
+                      0,
+                      0};
   SearchResult r{kCoarseStartBest, 0, 0};
-  if (xs.first <= xs.last && ys.first <= ys.last) kernels_.searchReducedBlocks(window, r);
+  if (xs.first <= xs.last && ys.first <= ys.last) {
+    // Guesses: no motion, and the vectors of the left and upper neighbours when they were
+    // searched in this frame.
+    Vector guesses[3] = {{0, 0}, {0, 0}, {0, 0}};
+    int count = 1;
+    if (i % blocksPerRow != 0 && blockMotion[i - 1].distance != 0)
+      guesses[count++] = {blockMotion[i - 1].dx / 2, blockMotion[i - 1].dy / 4};
+    if (i >= blocksPerRow && blockMotion[i - blocksPerRow].distance != 0)
+      guesses[count++] = {blockMotion[i - blocksPerRow].dx / 2,
+                          blockMotion[i - blocksPerRow].dy / 4};
+    pickHint(window, kernels_.reducedBlockDistance,
+             kernels_.searchReducedBlocks == searchReducedBlocksC, x, y, guesses, count);
+    kernels_.searchReducedBlocks(window, r);
+  }
   // No accepted candidate keeps the zero vector.
   const bool found = r.best < kCoarseStartBest;
   const int64_t bx = found ? r.x - x : 0;
@@ -158,15 +210,32 @@ void MEDeinterlacer::fineSearch(uint32_t i, int32_t rx, int32_t ry) {
                              std::min<int64_t>(y + ry, int64_t{height} - 16) - y);
   SearchResult r{kFineStartBest, 0, 0};
   if (xs.first <= xs.last && ys.first <= ys.last) {
-    const SearchWindow window{srcY,
-                              static_cast<ptrdiff_t>(width),
-                              dstY + blockOffsets[i],
-                              static_cast<ptrdiff_t>(doubleStride),
-                              static_cast<int32_t>(x + xs.first),
-                              static_cast<int32_t>(x + xs.last),
-                              static_cast<int32_t>(y + ys.first),
-                              static_cast<int32_t>(y + ys.last),
-                              2};
+    SearchWindow window{srcY,
+                        static_cast<ptrdiff_t>(width),
+                        dstY + blockOffsets[i],
+                        static_cast<ptrdiff_t>(doubleStride),
+                        static_cast<int32_t>(x + xs.first),
+                        static_cast<int32_t>(x + xs.last),
+                        static_cast<int32_t>(y + ys.first),
+                        static_cast<int32_t>(y + ys.last),
+                        2,
+                        0,
+                        0};
+    // Guesses: the centre (the coarse vector for a refinement); for a full-range search
+    // also the coarse vector and the vectors of the left and upper neighbours.
+    const int64_t bx = blockPositions[i].x, by = blockPositions[i].y;
+    Vector guesses[4] = {{0, 0}, {0, 0}, {0, 0}, {0, 0}};
+    int count = 1;
+    if (rx > 2) {
+      guesses[count++] = {bx + coarseDx_ - x, by + coarseDy_ - y};
+      if (i % blocksPerRow != 0 && blockMotion[i - 1].distance != 0)
+        guesses[count++] = {bx + blockMotion[i - 1].dx - x, by + blockMotion[i - 1].dy - y};
+      if (i >= blocksPerRow && blockMotion[i - blocksPerRow].distance != 0)
+        guesses[count++] = {bx + blockMotion[i - blocksPerRow].dx - x,
+                            by + blockMotion[i - blocksPerRow].dy - y};
+    }
+    pickHint(window, kernels_.fieldBlockDistance, kernels_.searchFieldBlocks == searchFieldBlocksC,
+             x, y, guesses, count);
     kernels_.searchFieldBlocks(window, r);
   }
   if (r.best < kFineStartBest) {
@@ -199,6 +268,8 @@ void MEDeinterlacer::estimateBlockMotion(uint32_t i, int32_t area) {
   if (m.distance < threshold) {
     fineSearch(i, 2, 2);
   } else {
+    coarseDx_ = m.dx;
+    coarseDy_ = m.dy;
     m.dx = 0;
     m.dy = 0;
     fineSearch(i, area, area);

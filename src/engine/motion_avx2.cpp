@@ -151,9 +151,12 @@ struct ReducedBatchAvx2 {
     for (int k = 0; k < 4; ++k)
       for (int q = 0; q < 4; ++q) ref[k][q] = pairOf(reference + k * stride, 2 * q);
   }
-  __m256i operator()(const uint8_t* p, ptrdiff_t stride) const {
+  // Sums of the eight candidates at p; after two rows, lanes that cannot win any more may
+  // be left partial (all of them then are at least `best`).
+  __m256i operator()(const uint8_t* p, ptrdiff_t stride, uint32_t best) const {
     __m256i acc = _mm256_setzero_si256();
     for (int k = 0; k < 4; ++k) {
+      if (k != 0 && !anyBelow(acc, best)) break;
       const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + k * stride));
       const __m128i hi = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + k * stride + 7));
       const __m256i src = _mm256_broadcastsi128_si256(_mm_unpacklo_epi64(lo, hi));
@@ -211,6 +214,7 @@ namespace {
 template <class Single, class BatchOf, class Sums>
 void scanBatched(const Single& single, const BatchOf& makeBatch, const Sums& sums,
                  const SearchWindow& w, SearchResult& result) {
+  result.best = hintedStart(single, w, result.best);
   if (int64_t{w.xLast} - w.xFirst < 7) {
     scanWindow(single, w, result);
     return;
@@ -243,8 +247,8 @@ void searchReducedBlocksAvx2(const SearchWindow& w, SearchResult& result) {
   const ptrdiff_t stride = w.blockStride;
   scanBatched(
       ReducedAvx2(w.reference, stride), [&] { return ReducedBatchAvx2(w.reference, stride); },
-      [stride](const ReducedBatchAvx2& b, const uint8_t* p, uint32_t, __m256i& s) {
-        s = b(p, stride);  // four rows: always summed whole
+      [stride](const ReducedBatchAvx2& b, const uint8_t* p, uint32_t best, __m256i& s) {
+        s = b(p, stride, best);
         return true;
       },
       w, result);

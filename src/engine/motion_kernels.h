@@ -26,6 +26,9 @@ struct SearchWindow {
   int32_t xFirst, xLast;
   int32_t yFirst, yLast;
   int32_t yStep;  // 1 or 2
+  // A candidate likely to match well (a neighbour's vector), or any position outside the
+  // window for none. Only a speed-up: the result never depends on it.
+  int32_t hintX, hintY;
 };
 
 // Running best of a scan: a candidate replaces it only when its distance is strictly
@@ -58,6 +61,22 @@ inline void scanWindow(const Distance& distance, const SearchWindow& w, SearchRe
     }
   }
   r = {best, bestX, bestY};
+}
+
+// Starting best of a scan that first measures the hint. Its full distance d bounds the
+// minimum, so the scan may start from d + 1: a candidate that can still be chosen (distance
+// <= d) meets exactly the comparisons of the plain scan, and the plain scan's choice, the
+// first candidate with the least distance, is among them. Unchanged without a hint or when
+// the hint would not beat `best` anyway.
+template <class Distance>
+inline uint32_t hintedStart(const Distance& distance, const SearchWindow& w, uint32_t best) {
+  const int64_t hx = w.hintX, hy = w.hintY;
+  if (hx < w.xFirst || hx > w.xLast || hy < w.yFirst || hy > w.yLast ||
+      (hy - w.yFirst) % w.yStep != 0)
+    return best;
+  const uint32_t d =
+      distance(w.plane + static_cast<ptrdiff_t>(hy) * w.planeStride + hx, UINT32_MAX);
+  return d < best ? d + 1 : best;  // d <= 8,323,200: no wrap
 }
 
 // Scalar references: the definition.

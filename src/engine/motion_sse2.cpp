@@ -113,11 +113,15 @@ uint32_t fieldBlockDistanceSse2(const uint8_t* candidate, const uint8_t* referen
 }
 
 void searchReducedBlocksSse2(const SearchWindow& window, SearchResult& result) {
-  scanWindow(ReducedSse2(window.reference, window.blockStride), window, result);
+  const ReducedSse2 distance(window.reference, window.blockStride);
+  result.best = hintedStart(distance, window, result.best);
+  scanWindow(distance, window, result);
 }
 
 void searchFieldBlocksSse2(const SearchWindow& window, SearchResult& result) {
-  scanWindow(FieldSse2(window.reference, window.blockStride), window, result);
+  const FieldSse2 distance(window.reference, window.blockStride);
+  result.best = hintedStart(distance, window, result.best);
+  scanWindow(distance, window, result);
 }
 
 }  // namespace wdi

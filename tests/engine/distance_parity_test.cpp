@@ -167,7 +167,8 @@ TEST_P(MotionKernelLevel, WindowScansChooseTheModelsCandidate) {
         // Reference: a block of the plane itself (exact matches and ties) or of `ref`.
         const uint8_t* base = trial % 2 ? plane.data() : ref.data();
         const uint8_t* reference = base + (rng() % (maxY + 1)) * w + rng() % (maxX + 1);
-        SearchWindow win{plane.data(), w, reference, blockStride, 0, 0, 0, 0, 1 + (trial % 3 == 0)};
+        SearchWindow win{plane.data(),         w, reference, blockStride, 0, 0, 0, 0,
+                         1 + (trial % 3 == 0), 0, 0};
         win.xFirst = int32_t(rng() % (maxX + 1));
         win.xLast = int32_t(rng() % (maxX + 1));
         win.yFirst = int32_t(rng() % (maxY + 1));
@@ -175,6 +176,13 @@ TEST_P(MotionKernelLevel, WindowScansChooseTheModelsCandidate) {
         if (trial % 5 != 0) {  // mostly non-empty
           if (win.xFirst > win.xLast) std::swap(win.xFirst, win.xLast);
           if (win.yFirst > win.yLast) std::swap(win.yFirst, win.yLast);
+        }
+        // A hint inside the window, on or off its row grid, or outside.
+        win.hintX = int32_t(rng() % (maxX + 3)) - 1;
+        win.hintY = int32_t(rng() % (maxY + 3)) - 1;
+        if (trial % 3 == 1 && win.xFirst <= win.xLast && win.yFirst <= win.yLast) {
+          win.hintX = win.xFirst + int32_t(rng() % uint32_t(win.xLast - win.xFirst + 1));
+          win.hintY = win.yFirst;
         }
         const uint32_t starts[] = {2097152u, 8388608u, 16777216u, 0u, 1u, 5000u};
         const SearchResult start{starts[trial % 6], -7, -9};

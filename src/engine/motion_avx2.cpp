@@ -151,8 +151,8 @@ struct ReducedBatchAvx2 {
     for (int k = 0; k < 4; ++k)
       for (int q = 0; q < 4; ++q) ref[k][q] = pairOf(reference + k * stride, 2 * q);
   }
-  // Sums of the eight candidates at p; after two rows, lanes that cannot win any more may
-  // be left partial (all of them then are at least `best`).
+  // Sums of the eight candidates at p; once no lane can win any more (every partial sum
+  // has reached `best`), the partial sums are returned instead.
   __m256i operator()(const uint8_t* p, ptrdiff_t stride, uint32_t best) const {
     __m256i acc = _mm256_setzero_si256();
     for (int k = 0; k < 4; ++k) {
@@ -178,14 +178,18 @@ struct FieldBatchAvx2 {
     for (int k = 0; k < 8; ++k)
       for (int q = 0; q < 8; ++q) ref[k][q] = pairOf(reference + k * stride, 2 * q);
   }
-  __m256i row(const uint8_t* p, int k) const {
+  // Tap pairs first .. last - 1 of row k for the candidates at p.
+  __m256i taps(const uint8_t* p, int k, int first, int last) const {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 7));
     const __m256i aa = _mm256_broadcastsi128_si256(a);
-    const __m256i ab = _mm256_inserti128_si256(aa, b, 1);
-    const __m256i bb = _mm256_broadcastsi128_si256(b);
+    __m256i ab = aa, bb = aa;
+    if (last > 4) {
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 7));
+      ab = _mm256_inserti128_si256(aa, b, 1);
+      bb = _mm256_broadcastsi128_si256(b);
+    }
     __m256i acc = _mm256_setzero_si256();
-    for (int q = 0; q < 8; ++q) {
+    for (int q = first; q < last; ++q) {
       const __m256i src = q < 4 ? aa : q < 6 ? ab : bb;
       const __m256i d =
           _mm256_sub_epi16(_mm256_shuffle_epi8(src, shuffleControl(kShuffles.field[q])), ref[k][q]);
@@ -193,6 +197,7 @@ struct FieldBatchAvx2 {
     }
     return acc;
   }
+  __m256i row(const uint8_t* p, int k) const { return taps(p, k, 0, 8); }
 };
 
 }  // namespace
@@ -259,8 +264,14 @@ void searchFieldBlocksAvx2(const SearchWindow& w, SearchResult& result) {
   scanBatched(
       FieldAvx2(w.reference, stride), [&] { return FieldBatchAvx2(w.reference, stride); },
       [stride](const FieldBatchAvx2& b, const uint8_t* p, uint32_t best, __m256i& s) {
-        // Partial sums only grow: once every lane has reached the best, none can win.
-        s = b.row(p, 0);
+        // Partial sums only grow: once every lane has reached the best, none can win. The
+        // first row is checked after 4 and 8 of its 16 samples: after a good hint most
+        // candidates are out by then.
+        s = b.taps(p, 0, 0, 2);
+        if (!anyBelow(s, best)) return false;
+        s = _mm256_add_epi32(s, b.taps(p, 0, 2, 4));
+        if (!anyBelow(s, best)) return false;
+        s = _mm256_add_epi32(s, b.taps(p, 0, 4, 8));
         if (!anyBelow(s, best)) return false;
         s = _mm256_add_epi32(s, b.row(p + stride, 1));
         if (!anyBelow(s, best)) return false;

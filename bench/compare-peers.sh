@@ -1,0 +1,289 @@
+#!/usr/bin/env bash
+# Throughput and quality of wdeint against ffmpeg's deinterlacers, side by side,
+# on the same synthetic interlaced clips with their progressive ground truth.
+#
+#   bench/compare-peers.sh
+#
+# For 720x576 and 1920x1080 it writes a demo clip (wdeint --demo) with the
+# progressive pictures it was woven from (interlaced frame n = top field of
+# picture 2n + bottom field of picture 2n+1), then measures on that one input:
+#   - ffmpeg yadif, bwdif and w3fdif in frame mode (one output frame per
+#     input frame), with one thread and with ffmpeg's default threads;
+#   - ffmpeg with the copy filter only: reading and passing frames, the floor;
+#   - wdeint methods 1-5 with --threads 1 and --threads 2;
+#   - wdeint --bgr24 (the host path with both colour conversions), method 4,
+#     on a raw bottom-up BGR24 copy of the clip made once beforehand.
+# Speed is frames / wall time of the whole command (output to /dev/null or
+# ffmpeg's null muxer), the best of RUNS rounds; the rounds go over all
+# commands in turn so that a disturbance spreads over all of them.
+# Quality is luma PSNR against the progressive picture at the time of the
+# field each method keeps (yadif/bwdif/w3fdif keep the top field of a
+# top-field-first frame, wdeint the bottom field), over all rows and over the
+# rebuilt rows only (bench/psnr.cpp). Every wdeint output is also checked to
+# be byte-identical with one and with two threads.
+#
+# Environment: WDI_BUILD_DIR (default build), RUNS (3), FRAMES_SD (200),
+# FRAMES_HD (100), SIZES ("720x576 1920x1080"), KEEP_WORK=1 keeps the clips.
+# The machine should be otherwise idle: the load average is printed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+BUILD=${WDI_BUILD_DIR:-build}
+RUNS=${RUNS:-3}
+FRAMES_SD=${FRAMES_SD:-200}
+FRAMES_HD=${FRAMES_HD:-100}
+SHORT=${SHORT:-10}
+SIZES=${SIZES:-"720x576 1920x1080"}
+
+die() {
+  echo "compare-peers: $*" >&2
+  exit 1
+}
+
+# --- tools -------------------------------------------------------------------
+if ! command -v ffmpeg >/dev/null; then
+  echo "compare-peers: installing ffmpeg" >&2
+  [[ $(id -u) == 0 ]] || die "ffmpeg is missing; install it (apt-get install ffmpeg) or run as root"
+  DEBIAN_FRONTEND=noninteractive apt-get update -q >&2
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends ffmpeg >&2
+fi
+[[ -x /usr/bin/time ]] || die "/usr/bin/time is missing (apt-get install time)"
+# Configured as scripts/build.sh does; only the two programs needed here are built.
+if [[ ! -f $BUILD/build.ninja ]]; then
+  cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWDI_WERROR=ON >/dev/null
+fi
+cmake --build "$BUILD" --target wdeint wdi_psnr >&2
+WDEINT=$PWD/$BUILD/wdeint
+PSNR=$PWD/$BUILD/bench/wdi_psnr
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/compare-peers.XXXXXX")
+if [[ ${KEEP_WORK:-0} != 1 ]]; then trap 'rm -rf "$WORK"' EXIT; fi
+
+FF=(ffmpeg -nostdin -hide_banner -v error)
+FF1=(-threads 1 -filter_threads 1)
+
+# --- one size ----------------------------------------------------------------
+# Rows of the result table, filled per size: label, threads, fps, psnr all, psnr rebuilt, kept.
+declare -A FPS WHOLE BEST ALL REBUILT KEPT
+declare -a ORDER
+
+now_ns() { date +%s%N; }
+
+# measure KEY COMMAND...: runs the command once and keeps its best wall time (ns) in BEST[KEY].
+measure() {
+  local key=$1
+  shift
+  local start end
+  start=$(now_ns)
+  "$@" >/dev/null 2>"$WORK/err" || {
+    cat "$WORK/err" >&2
+    die "failed: $*"
+  }
+  end=$(now_ns)
+  if [[ -z ${BEST[$key]:-} ]] || ((end - start < ${BEST[$key]})); then
+    BEST[$key]=$((end - start))
+  fi
+}
+
+# quality KEY KEEP OUTPUT.y4m: PSNR of OUTPUT against the clip's ground truth.
+quality() {
+  local key=$1 keep=$2 out=$3 line
+  local args=()
+  [[ $keep == auto ]] || args=(--keep "$keep")
+  line=$("$PSNR" "${args[@]}" "$WORK/clip/input.y4m" "$out" "$WORK/clip/progressive.y4m")
+  KEPT[$key]=$(sed -n 's/.*keep=\([^ ]*\).*/\1/p' <<<"$line")
+  ALL[$key]=$(sed -n 's/.*all=\([^ ]*\).*/\1/p' <<<"$line")
+  REBUILT[$key]=$(sed -n 's/.*rebuilt=\([^ ]*\).*/\1/p' <<<"$line")
+}
+
+run_size() {
+  local size=$1 w=${1%x*} h=${1#*x} frames
+  frames=$([[ $w -le 720 ]] && echo "$FRAMES_SD" || echo "$FRAMES_HD")
+  rm -rf "$WORK/clip"
+  "$WDEINT" -q --demo "$WORK/clip" --demo-progressive --demo-size "$size" \
+    --demo-frames "$frames" --method 0 --threads 1
+  local in=$WORK/clip/input.y4m
+
+  # The host path takes sizes that are multiples of 16 only (others are copied
+  # unchanged), so the raw image is padded at the bottom to the next multiple.
+  local ph=$(((h + 15) / 16 * 16))
+  "${FF[@]}" -i "$in" -vf "pad=$w:$ph,vflip" -pix_fmt bgr24 -f rawvideo -y "$WORK/clip/input.bgr"
+
+  # The first SHORT frames of both, to take each command's start-up time out.
+  local frameBytes=$((w * h + 2 * ((w + 1) / 2) * ((h + 1) / 2)))
+  head -c $(($(head -1 "$in" | wc -c) + SHORT * (6 + frameBytes))) "$in" >"$WORK/clip/short.y4m"
+  head -c $((SHORT * w * ph * 3)) "$WORK/clip/input.bgr" >"$WORK/clip/short.bgr"
+
+  # Commands with @ for the clip's path without its extension.
+  local -a keys=()
+  local -A cmd
+  local f
+  for f in yadif bwdif w3fdif; do
+    local vf="$f=mode=0"
+    [[ $f == w3fdif ]] && vf="w3fdif=mode=frame"
+    cmd[ff-$f-1]="${FF[*]} ${FF1[*]} -i @.y4m -vf $vf -f null -"
+    cmd[ff-$f-d]="${FF[*]} -i @.y4m -vf $vf -f null -"
+    keys+=("ff-$f-1" "ff-$f-d")
+  done
+  cmd[ff-copy-1]="${FF[*]} ${FF1[*]} -i @.y4m -vf copy -f null -"
+  keys+=(ff-copy-1)
+  local m t
+  for m in 1 2 3 4 5; do
+    for t in 1 2; do
+      cmd[wd-$m-$t]="$WDEINT -q --method $m --threads $t @.y4m /dev/null"
+      keys+=("wd-$m-$t")
+    done
+  done
+  cmd[wd-bgr-1]="$WDEINT -q --bgr24 ${w}x$ph --method 4 @.bgr /dev/null"
+  keys+=(wd-bgr-1)
+
+  BEST=()
+  local r k c
+  for ((r = 0; r < RUNS; r++)); do
+    for k in "${keys[@]}"; do
+      for c in input short; do
+        # shellcheck disable=SC2086
+        measure "$k-$c" ${cmd[$k]//@/$WORK/clip/$c}
+      done
+    done
+  done
+  FPS=() WHOLE=()
+  for k in "${keys[@]}"; do
+    FPS[$k]=$(awk -v n=$((frames - SHORT)) -v a="${BEST[$k-input]}" -v b="${BEST[$k-short]}" \
+      'BEGIN { printf "%.1f", (a > b) ? n * 1e9 / (a - b) : 0 }')
+    WHOLE[$k]=$(awk -v n="$frames" -v ns="${BEST[$k-input]}" 'BEGIN { printf "%.1f", n * 1e9 / ns }')
+  done
+
+  # Quality, from one more run of each that writes its output.
+  local out=$WORK/out.y4m out2=$WORK/out2.y4m
+  for f in yadif bwdif w3fdif; do
+    local vf="$f=mode=0"
+    [[ $f == w3fdif ]] && vf="w3fdif=mode=frame"
+    "${FF[@]}" -i "$in" -vf "$vf" -f yuv4mpegpipe -y "$out"
+    quality "ff-$f-1" auto "$out"
+    KEPT[ff-$f-d]=${KEPT[ff-$f-1]} ALL[ff-$f-d]=${ALL[ff-$f-1]}
+    REBUILT[ff-$f-d]=${REBUILT[ff-$f-1]}
+  done
+  quality ff-copy-1 bottom "$in"
+  for m in 1 2 3 4 5; do
+    "$WDEINT" -v --method "$m" --threads 1 "$in" "$out" 2>"$WORK/verbose"
+    LEVEL=$(grep -o 'avx2\|sse2\|scalar' "$WORK/verbose" | head -1)
+    "$WDEINT" -q --method "$m" --threads 2 "$in" "$out2"
+    cmp -s "$out" "$out2" || die "method $m: --threads 2 output differs from --threads 1"
+    quality "wd-$m-1" auto "$out"
+    KEPT[wd-$m-2]=${KEPT[wd-$m-1]} ALL[wd-$m-2]=${ALL[wd-$m-1]} REBUILT[wd-$m-2]=${REBUILT[wd-$m-1]}
+  done
+  # The host path's output, cropped and converted back to 4:2:0 for the comparison.
+  "$WDEINT" -q --bgr24 "${w}x$ph" --method 4 "$WORK/clip/input.bgr" "$WORK/out.bgr"
+  "${FF[@]}" -f rawvideo -pix_fmt bgr24 -s "${w}x$ph" -i "$WORK/out.bgr" \
+    -vf "vflip,crop=$w:$h:0:0" -pix_fmt yuv420p -f yuv4mpegpipe -y "$out"
+  quality wd-bgr-1 bottom "$out"
+  rm -f "$out" "$out2" "$WORK/out.bgr"
+
+  # Memory of a stream at this size, one and two workers.
+  for t in 1 2; do
+    /usr/bin/time -f %M -o "$WORK/rss" "$WDEINT" -q --threads "$t" "$in" /dev/null
+    RSS[$size-$t]=$(awk '{ printf "%.1f", $1 / 1024 }' "$WORK/rss")
+  done
+
+  print_size "$size" "$ph"
+}
+
+declare -A RSS
+declare -A RESULT # size|key -> fps, for the target summary
+
+label() {
+  case $1 in
+    ff-yadif-*) echo "ffmpeg yadif=mode=0" ;;
+    ff-bwdif-*) echo "ffmpeg bwdif=mode=0" ;;
+    ff-w3fdif-*) echo "ffmpeg w3fdif=mode=frame" ;;
+    ff-copy-*) echo "ffmpeg -vf copy (floor; PSNR: input)" ;;
+    wd-bgr-*) echo "wdeint --bgr24 --method 4" ;;
+    wd-*) echo "wdeint --method ${1:3:1}" ;;
+  esac
+}
+
+threads_of() {
+  case $1 in
+    *-d) echo "default" ;;
+    *-1) echo "1" ;;
+    *-2) echo "2" ;;
+  esac
+}
+
+print_size() {
+  local size=$1 ph=$2 k frames
+  local yadif=${FPS[ff-yadif-1]}
+  frames=$([[ ${size%x*} -le 720 ]] && echo "$FRAMES_SD" || echo "$FRAMES_HD")
+  printf '\n%s, %s frames, best of %s runs\n' "$size" "$frames" "$RUNS"
+  printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "command" "threads" "frames/s" "x yadif" \
+    "whole" "PSNR all" "rebuilt" "kept"
+  for k in ff-yadif-1 ff-yadif-d ff-bwdif-1 ff-bwdif-d ff-w3fdif-1 ff-w3fdif-d ff-copy-1 \
+    wd-1-1 wd-1-2 wd-2-1 wd-2-2 wd-3-1 wd-3-2 wd-4-1 wd-4-2 wd-5-1 wd-5-2 wd-bgr-1; do
+    printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "$(label "$k")" "$(threads_of "$k")" \
+      "${FPS[$k]}" "$(awk -v a="${FPS[$k]}" -v b="$yadif" 'BEGIN { printf "%.2f", a / b }')" \
+      "${WHOLE[$k]}" "${ALL[$k]}" "${REBUILT[$k]}" "${KEPT[$k]}"
+    RESULT[$size\|$k]=${FPS[$k]}
+  done
+  printf 'frames/s: (%s - %s frames) / (wall time on %s frames - wall time on the first %s),\n' \
+    "$frames" "$SHORT" "$frames" "$SHORT"
+  printf '  start-up excluded; whole: %s frames / wall time of the whole command.\n' "$frames"
+  printf 'PSNR (dB, luma) against the progressive picture at the time of the kept field, over all\n'
+  printf '  rows and over the rebuilt rows; kept: the field passed through (~: not byte-exact).\n'
+  if [[ $ph != "${size#*x}" ]]; then
+    printf '(--bgr24 ran on %sx%s images, the picture padded at the bottom: the host path takes\n' \
+      "${size%x*}" "$ph"
+    printf ' multiples of 16 only; its PSNR includes both colour conversions and the 4:2:0 round trip)\n'
+  else
+    printf '(--bgr24: its PSNR includes both colour conversions and the 4:2:0 round trip)\n'
+  fi
+  printf 'wdeint kernel level: %s\n' "$LEVEL"
+  printf 'Maximum resident memory of wdeint at %s: %s MiB with 1 worker, %s MiB with 2\n' \
+    "$size" "${RSS[$size-1]}" "${RSS[$size-2]}"
+}
+
+# --- targets -----------------------------------------------------------------
+verdict() { awk -v a="$1" -v b="$2" 'BEGIN { print (a >= b) ? "met" : "NOT MET" }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+print_targets() {
+  local size r
+  printf '\nTargets\n'
+  for size in $SIZES; do
+    local y=${RESULT[$size|ff-yadif-1]} w3=${RESULT[$size|ff-w3fdif-1]}
+    r=$(ratio "${RESULT[$size|wd-4-1]}" "$y")
+    printf '  %-9s method 4, 1 thread >= 1.2x yadif:            %sx  %s\n' "$size" "$r" \
+      "$(verdict "$r" 1.2)"
+    r=$(ratio "${RESULT[$size|wd-4-2]}" "${RESULT[$size|wd-4-1]}")
+    printf '  %-9s method 4, 2 threads >= 1.8x 1 thread:        %sx  %s\n' "$size" "$r" \
+      "$(verdict "$r" 1.8)"
+    local m
+    for m in 1 2 3; do
+      r=$(ratio "${RESULT[$size|wd-$m-1]}" "$w3")
+      printf '  %-9s method %s, 1 thread >= w3fdif (1 thread):    %sx  %s\n' "$size" "$m" "$r" \
+        "$(verdict "$r" 1)"
+    done
+    if [[ $size == 720x576 ]]; then
+      printf '  %-9s method 5, 1 thread >= 60 frames/s:          %s  %s\n' "$size" \
+        "${RESULT[$size|wd-5-1]}" "$(verdict "${RESULT[$size|wd-5-1]}" 60)"
+    fi
+    r=$(ratio "${RESULT[$size|wd-bgr-1]}" "$y")
+    printf '  %-9s --bgr24 method 4 >= 0.8x yadif:             %sx  %s\n' "$size" "$r" \
+      "$(verdict "$r" 0.8)"
+  done
+  if [[ -n ${RSS[1920x1080-1]:-} ]]; then
+    local per
+    per=$(awk -v a="${RSS[1920x1080-2]}" 'BEGIN { printf "%.1f", a / 2 }')
+    printf '  1920x1080 resident memory < 64 MiB per worker: %s MiB (1 worker), %s MiB each (2)  %s\n' \
+      "${RSS[1920x1080-1]}" "$per" "$(verdict 64 "${RSS[1920x1080-1]}")"
+  fi
+}
+
+printf 'wdeint against ffmpeg %s\n' "$(ffmpeg -version | sed -n '1s/ffmpeg version \([^ ]*\).*/\1/p')"
+printf 'Machine: %s, %s logical CPUs; %s\n' \
+  "$(lscpu | sed -n 's/^Model name: *//p' | head -1)" "$(nproc)" "$(date -u '+%Y-%m-%d %H:%M UTC')"
+printf 'wdeint: commit %s\n' "$(git rev-parse --short HEAD 2>/dev/null || echo '?')"
+printf 'Load average before: %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)"
+for s in $SIZES; do run_size "$s"; done
+print_targets
+printf '\nLoad average after: %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)"

@@ -122,6 +122,7 @@ void initInterpolationKernels(EngineKernels& k, uint32_t cpuFlags) {
     k.detectInterlace = detectInterlaceSse2;
   }
   if (cpuFlags & kCpuAvx2) {
+    k.doubleFields = doubleFieldsAvx2;
     k.interpolateLuma = interpolateLumaAvx2;
     k.interpolateChroma = interpolateChromaAvx2;
     k.detectInterlace = detectInterlaceAvx2;

@@ -151,6 +151,22 @@ void chromaPlane(uint8_t* dst, const uint8_t* src, int32_t w, int32_t h, int all
 
 }  // namespace
 
+void doubleFieldsAvx2(uint8_t* plane, uint32_t width, uint32_t height) {
+  const size_t stride = width;
+  for (uint32_t y = 0; y + 1 < height; y += 2) {
+    uint8_t* out = plane + y * stride;
+    const uint8_t* in = out + stride;
+    uint32_t x = 0;
+    for (; x + 64 <= width; x += 64) {
+      const __m256i v0 = load32(in + x);
+      const __m256i v1 = load32(in + x + 32);
+      store32(out + x, v0);
+      store32(out + x + 32, v1);
+    }
+    for (; x < width; x += 16) store16(out + x, load16(in + x));
+  }
+}
+
 void interpolateLumaAvx2(uint8_t* dst, const uint8_t* src, const uint8_t* map, uint32_t width,
                          uint32_t height, int all) {
   const size_t stride = width;

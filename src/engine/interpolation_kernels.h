@@ -50,6 +50,7 @@ int detectInterlaceSse2(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint
                         uint32_t height, int32_t threshold);
 
 // AVX2.
+void doubleFieldsAvx2(uint8_t* plane, uint32_t width, uint32_t height);
 void interpolateLumaAvx2(uint8_t* dst, const uint8_t* src, const uint8_t* map, uint32_t width,
                          uint32_t height, int all);
 void interpolateChromaAvx2(uint8_t* dstV, uint8_t* dstU, const uint8_t* srcV, const uint8_t* srcU,

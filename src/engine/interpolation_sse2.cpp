@@ -105,13 +105,17 @@ void doubleFieldsSse2(uint8_t* plane, uint32_t width, uint32_t height) {
     uint8_t* out = plane + y * stride;
     const uint8_t* in = out + stride;
     uint32_t x = 0;
-    for (; x + 32 <= width; x += 32) {
+    for (; x + 64 <= width; x += 64) {
       const __m128i v0 = load(in + x);
       const __m128i v1 = load(in + x + 16);
+      const __m128i v2 = load(in + x + 32);
+      const __m128i v3 = load(in + x + 48);
       store(out + x, v0);
       store(out + x + 16, v1);
+      store(out + x + 32, v2);
+      store(out + x + 48, v3);
     }
-    if (x < width) store(out + x, load(in + x));  // odd multiple of 16
+    for (; x < width; x += 16) store(out + x, load(in + x));
   }
 }
 

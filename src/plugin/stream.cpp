@@ -79,6 +79,9 @@ bool frameIsProcessed(const StreamState* state, const BitmapInfoHeader& src, int
   if (state == nullptr || dialogParams.method == 0) return false;
   if (state->hostMajorVersion < 6 || state->startFieldType == FieldOrderB) return false;
   if (src.biWidth % 16 != 0 || src.biHeight % 16 != 0) return false;
+  // An image that is not 24 bits per pixel holds fewer bytes than the stages
+  // read; it is copied like any other image the filter cannot take.
+  if (src.biBitCount != 24) return false;
   // The input stages read, and the output stages write, images of the
   // stream's size: a frame, or a field of half its height.
   const MEDeinterlacer& engine = *state->engine;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/cpu.h"
 #include "platform/native_hooks.h"
 #include "plugin/host_library.h"
 #include "plugin/option_blocks.h"
@@ -129,6 +130,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
+  // Kernels of every level: engines take the CPU flags in force at StartStream.
+  static const char* const kLevels[] = {"avx2", "sse2", "scalar"};
+  uint32_t mask = kCpuAllFlags;
+  cpuLevelMask(in.PickValueInArray(kLevels), &mask);
+  cpuSetMask(mask);
 
   // The region in force at StartStream, edges from the input.
   regionList->entries.clear();

@@ -131,6 +131,36 @@ TEST_F(Bgr24, RectanglesAndRegionFilesMatchTheHost) {
   EXPECT_NE(read("rect.bgr"), expected(input, 64, 48, false, kDefaultParameters));
 }
 
+// A regular file is mapped and a pipe is read: both must give the same images and refusals.
+TEST_F(Bgr24, PipedInputMatchesTheFile) {
+  const std::vector<uint8_t> input = randomImages(64, 32, 3, 26);
+  write("in.bgr", input);
+  ASSERT_EQ(run("--bgr24 64x32 '" + path("in.bgr") + "' '" + path("file.bgr") + "'"), 0);
+  const std::string piped = "cat '" + path("in.bgr") + "' | '" WDEINT_PATH "' --bgr24 64x32 - '" +
+                            path("pipe.bgr") + "' 2>'" + path("err.txt") + "'";
+  ASSERT_EQ(std::system(piped.c_str()), 0) << text("err.txt");
+  EXPECT_EQ(read("pipe.bgr"), read("file.bgr"));
+  EXPECT_EQ(read("file.bgr"), expected(input, 64, 32, false, kDefaultParameters));
+
+  std::vector<uint8_t> cut = input;
+  cut.resize(cut.size() - 5);
+  write("cut.bgr", cut);
+  EXPECT_EQ(run("--bgr24 64x32 '" + path("cut.bgr") + "' '" + path("file.bgr") + "'"), 2);
+  const std::string fileError = text("err.txt");
+  const std::string pipedCut = "cat '" + path("cut.bgr") +
+                               "' | '" WDEINT_PATH "' --bgr24 64x32 - '" + path("pipe.bgr") +
+                               "' 2>'" + path("err.txt") + "'";
+  EXPECT_NE(std::system(pipedCut.c_str()), 0);
+  EXPECT_EQ(read("pipe.bgr"), read("file.bgr"));
+  EXPECT_NE(fileError.find("image 3 truncated (6139 of 6144 bytes)"), std::string::npos)
+      << fileError;
+  EXPECT_NE(text("err.txt").find("image 3 truncated (6139 of 6144 bytes)"), std::string::npos);
+
+  write("empty.bgr", {});
+  EXPECT_EQ(run("--bgr24 64x32 '" + path("empty.bgr") + "' '" + path("file.bgr") + "'"), 0);
+  EXPECT_TRUE(read("file.bgr").empty());
+}
+
 TEST_F(Bgr24, SizesTheModuleRefusesAreCopiedWithItsMessage) {
   const std::vector<uint8_t> input = randomImages(40, 30, 2, 24);
   write("in.bgr", input);

@@ -28,7 +28,8 @@ void MEDeinterlacer::processAdvanced() {
 void MEDeinterlacer::searchAndReplaceAdvanced() {
   // Row r of the search plane is source row r + 1, unless the search runs on the
   // interpolated destination itself.
-  const uint8_t* searchPlane = params.searchOnInterpolated != 0 ? dstY : srcY + width;
+  const bool onInterpolated = params.searchOnInterpolated != 0;
+  const uint8_t* searchPlane = onInterpolated ? dstY : srcY + width;
   const ptrdiff_t stride = static_cast<ptrdiff_t>(width);
   const int64_t area = std::max<int32_t>(params.searchArea, 0);
   const int64_t xMax = int64_t{width} - 16;

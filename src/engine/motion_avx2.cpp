@@ -115,17 +115,18 @@ inline __m256i shuffleControl(const int8_t* m) {
   return _mm256_load_si256(reinterpret_cast<const __m256i*>(m));
 }
 
-inline __m256i pairOf(const uint8_t* row, int i) {
-  return _mm256_set1_epi32(static_cast<int32_t>(row[i] | (row[i + 1] << 16)));
+// True when some lane's sum is below `best`. Sums are below 2^24, so a signed comparison
+// against the clamped best is exact.
+inline bool anyBelow(__m256i sums, uint32_t best) {
+  const __m256i limit =
+      _mm256_set1_epi32(static_cast<int32_t>(best < 0x7FFFFFFFu ? best : 0x7FFFFFFFu));
+  return _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(limit, sums))) != 0;
 }
 
 // Keeps, in scan order, the candidates x + j whose sum is below the running best.
 inline void takeBatch(__m256i sums, int64_t x, int64_t y, uint32_t& best, int64_t& bestX,
                       int64_t& bestY) {
-  // Sums are below 2^24, so a signed comparison against the clamped best is exact.
-  const __m256i limit =
-      _mm256_set1_epi32(static_cast<int32_t>(best < 0x7FFFFFFFu ? best : 0x7FFFFFFFu));
-  if (_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(limit, sums))) == 0) return;
+  if (!anyBelow(sums, best)) return;
   alignas(32) uint32_t s[8];
   _mm256_store_si256(reinterpret_cast<__m256i*>(s), sums);
   for (int j = 0; j < 8; ++j) {
@@ -137,19 +138,18 @@ inline void takeBatch(__m256i sums, int64_t x, int64_t y, uint32_t& best, int64_
   }
 }
 
-inline bool anyBelow(__m256i sums, uint32_t best) {
-  const __m256i limit =
-      _mm256_set1_epi32(static_cast<int32_t>(best < 0x7FFFFFFFu ? best : 0x7FFFFFFFu));
-  return _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(limit, sums))) != 0;
-}
-
 // 8x4 blocks: a row of eight candidates spans bytes x .. x + 14, loaded as bytes 0..7 and
 // 7..14 (no byte past the last candidate is read) and broadcast to both lanes.
 struct ReducedBatchAvx2 {
   __m256i ref[4][4];
   explicit ReducedBatchAvx2(const uint8_t* reference, ptrdiff_t stride) {
-    for (int k = 0; k < 4; ++k)
-      for (int q = 0; q < 4; ++q) ref[k][q] = pairOf(reference + k * stride, 2 * q);
+    for (int k = 0; k < 4; ++k) {
+      // Dword q of the widened row is the pair (r[2q], r[2q + 1]).
+      const __m256i wide = _mm256_castsi128_si256(_mm_cvtepu8_epi16(
+          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(reference + k * stride))));
+      for (int q = 0; q < 4; ++q)
+        ref[k][q] = _mm256_permutevar8x32_epi32(wide, _mm256_set1_epi32(q));
+    }
   }
   // Sums of the eight candidates at p; once no lane can win any more (every partial sum
   // has reached `best`), the partial sums are returned instead.
@@ -175,8 +175,11 @@ struct ReducedBatchAvx2 {
 struct FieldBatchAvx2 {
   __m256i ref[8][8];
   explicit FieldBatchAvx2(const uint8_t* reference, ptrdiff_t stride) {
-    for (int k = 0; k < 8; ++k)
-      for (int q = 0; q < 8; ++q) ref[k][q] = pairOf(reference + k * stride, 2 * q);
+    for (int k = 0; k < 8; ++k) {
+      const __m256i wide = loadRow16(reference + k * stride);
+      for (int q = 0; q < 8; ++q)
+        ref[k][q] = _mm256_permutevar8x32_epi32(wide, _mm256_set1_epi32(q));
+    }
   }
   // Tap pairs first .. last - 1 of row k for the candidates at p.
   __m256i taps(const uint8_t* p, int k, int first, int last) const {
@@ -215,7 +218,8 @@ uint32_t fieldBlockDistanceAvx2(const uint8_t* candidate, const uint8_t* referen
 namespace {
 
 // The scan of the shared order: batches of eight candidates while a whole batch fits the
-// window row, single candidates for the rest and for narrow windows.
+// window row, single candidates for the rest and for narrow windows. (A batch holding the
+// running best's candidate cannot stop early, so part-filled batches do not pay.)
 template <class Single, class BatchOf, class Sums>
 void scanBatched(const Single& single, const BatchOf& makeBatch, const Sums& sums,
                  const SearchWindow& w, SearchResult& result) {

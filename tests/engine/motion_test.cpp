@@ -307,6 +307,34 @@ TEST_P(Method4Level, ProcessMatchesMethod3AndTheModel) {
   EXPECT_GT(stats.changedPixels, 1000);
 }
 
+// A frame combed all over: the full interpolation of method 2, no search, no restore.
+TEST_P(Method4Level, FrameInterlacedAllOverIsFullyInterpolated) {
+  uint32_t flags = 0;
+  if (!levelFlags(GetParam(), &flags)) GTEST_SKIP();
+  const uint32_t w = 64, h = 32;
+  std::vector<uint8_t> frame(w * h * 3 / 2);
+  for (uint32_t y = 0; y < h; ++y) std::memset(&frame[y * w], y % 2 ? 255 : 0, w);
+  auto rng = seededRng(64);
+  fillRandom(frame.data() + w * h, w * h / 2, rng);
+  MEDeinterlacer engine(flags);
+  engine.init(w, h);
+  DeinterlaceParameters p = kDefaultParameters;
+  p.method = 2;
+  std::vector<uint8_t> want(frame.size()), got(frame.size(), 0x33);
+  engine.process(frame.data(), want.data(), &p);
+  p.method = 4;
+  p.replaceOnlyInterlaced = 1;
+  p.blockDistanceThreshold = -1;
+  p.replacementThreshold = -1;
+  engine.process(frame.data(), got.data(), &p);
+  EXPECT_EQ(got, want);
+  for (uint32_t i = 0; i < engine.blockCount; ++i) {
+    EXPECT_EQ(engine.blockMotion[i].distance, 0u);
+    EXPECT_EQ(engine.blockMotion[i].dx, 0);
+    EXPECT_EQ(engine.blockMotion[i].dy, 0);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Levels, Method4Level, ::testing::Values("scalar", "sse2", "avx2"),
                          [](const auto& p) { return p.param; });
 

@@ -1,17 +1,14 @@
 #include "cli/host_run.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "cli/mapped_file.h"
 #include "cli/progress.h"
 #include "cli/y4m.h"
 #include "platform/cpu.h"
@@ -63,97 +60,66 @@ class Streams {
   std::FILE* out = nullptr;
 };
 
-// The host images of the input. A regular file is mapped and each image is
-// handed to the module where it lies: read() would copy every image through
-// the cache first, which at 1920x1088 costs about as much as a colour
-// conversion. Pipes and anything that cannot be mapped are read into a buffer.
+// The host images of the input: taken where they lie in a mapped regular
+// file, which spares every image a copy; read into a buffer from pipes and
+// for whatever the mapping does not hold whole (a cut image at the end).
 class ImageInput {
  public:
   enum class Result { Image, End, Error };
 
   ImageInput(std::FILE* file, std::string name, size_t imageBytes)
       : file_(file), name_(std::move(name)), imageBytes_(imageBytes) {}
-  ImageInput(const ImageInput&) = delete;
-  ImageInput& operator=(const ImageInput&) = delete;
-  ~ImageInput() {
-    if (map_ != nullptr) munmap(map_, mapBytes_);
-  }
-
-  // Maps the file when it can; false only when the buffer cannot be had.
-  bool open(std::string* error) {
-    struct stat st;
-    const int fd = fileno(file_);
-    if (imageBytes_ > 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
-        std::ftell(file_) == 0) {
-      void* map = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-      if (map != MAP_FAILED) {
-        map_ = static_cast<uint8_t*>(map);
-        mapBytes_ = static_cast<size_t>(st.st_size);
-        madvise(map_, mapBytes_, MADV_SEQUENTIAL);
-        installShrinkHandler();
-        return true;
-      }
-    }
-    try {
-      buffer_.resize(imageBytes_);
-    } catch (const std::bad_alloc&) {
-      *error = "out of memory for the images";
-      return false;
-    }
-    return true;
-  }
 
   // The next image, valid until the next call.
   Result next(const uint8_t** image, std::string* error) {
-    size_t got;
-    if (map_ != nullptr) {
-      const size_t left = mapBytes_ - offset_;
-      if (left >= imageBytes_) {
-        *image = map_ + offset_;
+    if (!started_) {
+      started_ = true;
+      start_ = std::ftell(file_);
+      if (imageBytes_ > 0 && start_ >= 0) map_.map(file_);
+    }
+    if (map_.mapped()) {
+      if (map_.size() - offset_ >= imageBytes_) {
+        *image = map_.data() + offset_;
         offset_ += imageBytes_;
         ++images_;
         return Result::Image;
       }
-      if (left == 0) return Result::End;
-      got = left;
-    } else {
-      got = std::fread(buffer_.data(), 1, imageBytes_, file_);
-      if (got == 0 && !std::ferror(file_)) return Result::End;
-      if (got == imageBytes_) {
-        *image = buffer_.data();
-        ++images_;
-        return Result::Image;
-      }
-      if (std::ferror(file_)) {
+      // The rest, and anything written since the mapping, comes through stdio.
+      map_.unmap();
+      if (std::fseek(file_, start_ + static_cast<long>(offset_), SEEK_SET) != 0) {
         *error = name_ + ": read error: " + std::strerror(errno);
         return Result::Error;
       }
     }
-    *error = name_ + ": image " + std::to_string(images_ + 1) + " truncated (" +
-             std::to_string(got) + " of " + std::to_string(imageBytes_) + " bytes)";
+    if (buffer_.size() != imageBytes_) {
+      try {
+        buffer_.resize(imageBytes_);
+      } catch (const std::bad_alloc&) {
+        *error = "out of memory for the images";
+        return Result::Error;
+      }
+    }
+    const size_t got = std::fread(buffer_.data(), 1, imageBytes_, file_);
+    if (got == 0 && !std::ferror(file_)) return Result::End;
+    if (got == imageBytes_) {
+      *image = buffer_.data();
+      ++images_;
+      return Result::Image;
+    }
+    *error = std::ferror(file_)
+                 ? name_ + ": read error: " + std::strerror(errno)
+                 : name_ + ": image " + std::to_string(images_ + 1) + " truncated (" +
+                       std::to_string(got) + " of " + std::to_string(imageBytes_) + " bytes)";
     return Result::Error;
   }
 
  private:
-  // A mapped file cut short by another process while it is read raises
-  // SIGBUS on the missing pages: end with a message rather than a crash.
-  static void installShrinkHandler() {
-    struct sigaction action {};
-    action.sa_handler = [](int) {
-      static const char kMessage[] = "wdeint: the input file was cut short while being read\n";
-      const ssize_t ignored = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
-      (void)ignored;
-      _exit(kExitFailure);
-    };
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGBUS, &action, nullptr);
-  }
-
   std::FILE* file_;
   std::string name_;
   size_t imageBytes_;
-  uint8_t* map_ = nullptr;
-  size_t mapBytes_ = 0;
+  MappedFile map_;
+  bool started_ = false;
+  long start_ = 0;
   size_t offset_ = 0;
   std::vector<uint8_t> buffer_;
   uint64_t images_ = 0;
@@ -234,7 +200,6 @@ bool processBgr24(const CliOptions& o, std::string* error) {
   const std::string outName = o.output == "-" ? "standard output" : o.output;
 
   ImageInput input(s.in, inName, imageBytes);
-  if (!input.open(error)) return false;
   std::vector<uint8_t> dst;
   try {
     dst.resize(imageBytes);

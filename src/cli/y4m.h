@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/mapped_file.h"
 #include "cli/padding.h"
 
 namespace wdi::cli {
@@ -51,11 +52,18 @@ class Y4mReader {
   // error or at the end of the stream; `count` tells how many bytes came.
   bool readLine(std::string* line, size_t* count);
   std::string readFailure(const std::string& what) const;
+  // A whole well-formed frame out of the mapping; false leaves everything
+  // to the stdio path from the mapped position on.
+  bool copyMappedFrame(const PlaneRef planes[3]);
 
   std::FILE* file_;
   std::string name_;
   Y4mHeader header_;
   uint64_t frames_ = 0;
+  // The frames of a regular file, from just after the header.
+  MappedFile map_;
+  long mapStart_ = 0;
+  size_t mapOffset_ = 0;
 };
 
 class Y4mWriter {

@@ -1,8 +1,10 @@
 #include "cli/y4m.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -168,6 +170,49 @@ TEST(Y4mReader, DamagedFramesAreErrors) {
             Y4mReader::Result::Error);
   EXPECT_NE(error.find("too long"), std::string::npos) << error;
   EXPECT_EQ(error.find('\n'), std::string::npos);
+}
+
+// Regular files are read through a mapping, pipes through stdio: both must
+// give the same frames, the same ends and the same messages.
+TEST(Y4mReader, PipesAndMappedFilesReadAlike) {
+  const std::string head = "YUV4MPEG2 W4 H2\nFRAME\n" + frameData('a');
+  for (const std::string& tail :
+       {std::string(), "FRAME X\n" + frameData('b'), "FRAME\n" + frameData('a').substr(0, 11),
+        std::string("FRAME\n"), std::string("FRA"), "FRAMES\n" + frameData('a'),
+        "FRAME\n" + frameData('c') + "FRAME " + std::string(kMaxLineBytes, 'X'),
+        "FRAME " + std::string(kMaxLineBytes - 7, 'X') + "\n" + frameData('d')}) {
+    char path[] = "/tmp/wdi_y4m_pipe.XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    {
+      std::FILE* w = std::fopen(path, "wb");
+      std::fwrite(head.data(), 1, head.size(), w);
+      std::fwrite(tail.data(), 1, tail.size(), w);
+      std::fclose(w);
+    }
+    std::string results[2];
+    for (int piped = 0; piped < 2; ++piped) {
+      std::FILE* f =
+          piped ? popen(("cat " + std::string(path)).c_str(), "r") : std::fopen(path, "rb");
+      ASSERT_NE(f, nullptr);
+      Y4mReader r(f, "in.y4m");
+      std::string error;
+      ASSERT_TRUE(r.readHeader(&error)) << error;
+      Picture p;
+      for (;;) {
+        const Y4mReader::Result result = r.readFrame(p.planes, &error);
+        if (result != Y4mReader::Result::Frame) {
+          results[piped] += result == Y4mReader::Result::End ? "end" : "error: " + error;
+          break;
+        }
+        results[piped] += std::string(reinterpret_cast<char*>(p.bytes), 12) + ";";
+      }
+      piped ? pclose(f) : std::fclose(f);
+    }
+    std::remove(path);
+    EXPECT_EQ(results[0], results[1]) << tail.substr(0, 12);
+  }
 }
 
 TEST(Y4mReader, HeaderRefusals) {

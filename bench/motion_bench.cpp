@@ -30,47 +30,56 @@ bool levelFlags(benchmark::State& state, const char* level, uint32_t* flags) {
   return true;
 }
 
-// Detailed texture: fine detail across, gentler detail down (as a camera's vertical
-// filtering leaves it), so that the fields of a moving area still match each other.
-uint8_t texture(double x, double y) {
+// The content kinds: still; a moving texture whose detail the coarse search's reduced
+// images can follow (even displacements, detail coarser than two pixels across); and one
+// with finer detail and odd displacements, where the coarse search finds nothing good
+// and every searched block falls back to the full-range fine search.
+enum class Content { Still, Moving, MovingFine };
+const char* const kContentNames[] = {"still", "moving", "moving-fine"};
+
+// Detail across, gentler detail down (as a camera's vertical filtering leaves it), so
+// that the two fields of a moving area still match each other.
+uint8_t texture(double x, double y, bool fine) {
   const double v = 128.0 + 45.0 * std::sin(x * 0.37 + 0.06 * y) * std::cos(y * 0.09) +
-                   30.0 * std::sin((x - 0.5 * y) * 0.71) + 20.0 * std::cos(x * 1.3 + y * 0.03);
+                   30.0 * std::sin((x - 0.5 * y) * 0.71) +
+                   20.0 * std::cos(x * (fine ? 1.3 : 0.6) + y * 0.03);
   return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
 // Even rows show the picture at time 0, odd rows at time 1. With motion, the middle half
-// of the rows moves by 2, 5 and 9 pixels per field time in the left, middle and right
-// thirds: half of the blocks comb and are searched, while the detection still sees less
-// than a quarter of the frame combed (more would make it interpolate everything).
-void paintPlane(uint8_t* p, uint32_t w, uint32_t h, double scale, bool motion) {
+// of the rows moves at a different speed in each third across: half of the blocks comb
+// and are searched, while the detection still sees less than a quarter of the frame
+// combed (more would make it interpolate everything).
+void paintPlane(uint8_t* p, uint32_t w, uint32_t h, double scale, Content content) {
+  const bool fine = content == Content::MovingFine;
+  const double speeds[3] = {2.0, fine ? 5.0 : 4.0, fine ? 9.0 : 8.0};
   for (uint32_t y = 0; y < h; ++y) {
     const double t = (y & 1) != 0 ? 1.0 : 0.0;
     for (uint32_t x = 0; x < w; ++x) {
       double shift = 0.0;
-      if (motion && y >= h / 4 && y < 3 * h / 4) {
-        shift = (x < w / 3 ? 2.0 : x < 2 * w / 3 ? 5.0 : 9.0) * t;
-      }
-      p[static_cast<size_t>(y) * w + x] = texture((x + shift / scale) * scale, y * scale);
+      if (content != Content::Still && y >= h / 4 && y < 3 * h / 4)
+        shift = speeds[x < w / 3 ? 0 : x < 2 * w / 3 ? 1 : 2] * t;
+      p[static_cast<size_t>(y) * w + x] = texture((x + shift / scale) * scale, y * scale, fine);
     }
   }
 }
 
-std::vector<uint8_t> frame(uint32_t w, uint32_t h, bool motion) {
+std::vector<uint8_t> frame(uint32_t w, uint32_t h, Content content) {
   const size_t luma = static_cast<size_t>(w) * h, chroma = luma / 4;
   std::vector<uint8_t> f(luma + 2 * chroma);
-  paintPlane(f.data(), w, h, 1.0, motion);
-  paintPlane(f.data() + luma, w / 2, h / 2, 2.0, motion);
-  paintPlane(f.data() + luma + chroma, w / 2, h / 2, 2.0, motion);
+  paintPlane(f.data(), w, h, 1.0, content);
+  paintPlane(f.data() + luma, w / 2, h / 2, 2.0, content);
+  paintPlane(f.data() + luma + chroma, w / 2, h / 2, 2.0, content);
   return f;
 }
 
-void method(benchmark::State& state, const char* level, uint32_t w, uint32_t h, bool motion,
+void method(benchmark::State& state, const char* level, uint32_t w, uint32_t h, Content content,
             int32_t m) {
   uint32_t flags = 0;
   if (!levelFlags(state, level, &flags)) return;
   wdi::MEDeinterlacer engine(flags);
   engine.init(w, h);
-  const std::vector<uint8_t> in = frame(w, h, motion);
+  const std::vector<uint8_t> in = frame(w, h, content);
   std::vector<uint8_t> out(in.size());
   wdi::DeinterlaceParameters p = wdi::kDefaultParameters;
   p.method = m;
@@ -120,13 +129,13 @@ void distance(benchmark::State& state, const char* level, bool field, uint32_t l
 const bool kRegistered = [] {
   const uint32_t sizes[][2] = {{720, 576}, {1920, 1088}};
   for (const auto& s : sizes) {
-    for (bool motion : {true, false}) {
+    for (Content content : {Content::Moving, Content::MovingFine, Content::Still}) {
       for (int32_t m = 3; m <= 5; ++m) {
         for (const char* level : kLevels) {
           const std::string name = "motion/method" + std::to_string(m) + "/" +
-                                   (motion ? "moving" : "still") + "/" + level + "/" +
+                                   kContentNames[static_cast<int>(content)] + "/" + level + "/" +
                                    std::to_string(s[0]) + "x" + std::to_string(s[1]);
-          benchmark::RegisterBenchmark(name.c_str(), method, level, s[0], s[1], motion, m)
+          benchmark::RegisterBenchmark(name.c_str(), method, level, s[0], s[1], content, m)
               ->Unit(benchmark::kMillisecond);
         }
       }

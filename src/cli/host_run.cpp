@@ -79,6 +79,7 @@ class ImageInput {
     }
     if (map_.mapped()) {
       if (map_.size() - offset_ >= imageBytes_) {
+        map_.release(offset_);  // the images before this one are done with
         *image = map_.data() + offset_;
         offset_ += imageBytes_;
         ++images_;

@@ -42,13 +42,24 @@ bool MappedFile::map(std::FILE* file) {
   base_ = static_cast<uint8_t*>(p);
   start_ = static_cast<size_t>(position);
   end_ = bytes;
+  released_ = 0;
   return true;
+}
+
+void MappedFile::release(size_t offset) {
+  // In steps of a few MiB, so that a stream of small frames makes few calls.
+  constexpr size_t kStep = size_t{4} << 20;
+  const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  const size_t upTo = (start_ + offset) / page * page;
+  if (base_ == nullptr || upTo < released_ + kStep) return;
+  madvise(base_ + released_, upTo - released_, MADV_DONTNEED);
+  released_ = upTo;
 }
 
 void MappedFile::unmap() {
   if (base_ != nullptr) munmap(base_, end_);
   base_ = nullptr;
-  start_ = end_ = 0;
+  start_ = end_ = released_ = 0;
 }
 
 }  // namespace wdi::cli

@@ -24,6 +24,10 @@ class MappedFile {
   bool map(std::FILE* file);
   void unmap();
 
+  // Lets go of the pages before data() + offset: they stop counting as
+  // resident memory of the process (the page cache keeps them).
+  void release(size_t offset);
+
   bool mapped() const { return base_ != nullptr; }
   // The bytes from the position map() was called at; size() of them.
   const uint8_t* data() const { return base_ + start_; }
@@ -33,6 +37,7 @@ class MappedFile {
   uint8_t* base_ = nullptr;
   size_t start_ = 0;
   size_t end_ = 0;
+  size_t released_ = 0;  // from base_, a multiple of the page size
 };
 
 }  // namespace wdi::cli

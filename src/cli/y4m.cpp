@@ -222,6 +222,7 @@ bool Y4mReader::copyMappedFrame(const PlaneRef planes[3]) {
     }
   }
   mapOffset_ += need;
+  map_.release(mapOffset_);
   return true;
 }
 

@@ -112,7 +112,7 @@ constexpr ShuffleTables makeShuffleTables() {
 constexpr ShuffleTables kShuffles = makeShuffleTables();
 
 inline __m256i shuffleControl(const int8_t* m) {
-  return _mm256_load_si256(reinterpret_cast<const __m256i*>(m));
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m));
 }
 
 // True when some lane's sum is below `best`. Sums are below 2^24, so a signed comparison
@@ -127,8 +127,8 @@ inline bool anyBelow(__m256i sums, uint32_t best) {
 inline void takeBatch(__m256i sums, int64_t x, int64_t y, uint32_t& best, int64_t& bestX,
                       int64_t& bestY) {
   if (!anyBelow(sums, best)) return;
-  alignas(32) uint32_t s[8];
-  _mm256_store_si256(reinterpret_cast<__m256i*>(s), sums);
+  uint32_t s[8];
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(s), sums);
   for (int j = 0; j < 8; ++j) {
     if (s[j] < best) {
       best = s[j];

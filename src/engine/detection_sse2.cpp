@@ -5,10 +5,13 @@
 // independent state. A group of 16 columns 16b - 4 .. 16b + 11 holds exactly
 // the four strips that count towards block column b; it is scanned top to
 // bottom with its state in registers. Groups run left to right, so the total
-// grows in strip order at group granularity. Only a group that might carry
-// the total over the limit is first measured without writing; if it does
-// cross, its strips are replayed one by one by the scalar strip scan, which
-// stops at the exact step and leaves map and counts as the strip order does.
+// grows in strip order at group granularity. The total never decreases, so
+// the early return falls inside a group exactly when the group's sum carries
+// the total over the limit. Only a group that might do so is first measured
+// without writing; if it does cross, its strips are replayed one by one by
+// the scalar strip scan, which stops at the exact step and leaves map and
+// counts as the strip order does. Marks are ORed in, so their order of
+// writing does not matter.
 #include <emmintrin.h>
 
 #include "engine/interpolation_kernels.h"

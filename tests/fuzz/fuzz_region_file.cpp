@@ -59,6 +59,13 @@ std::string tempPath(const char* tag) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string input = tempPath("in");
   static const std::string saved = tempPath("saved");
+  // The two files go when the process ends normally.
+  static const struct Cleanup {
+    ~Cleanup() {
+      std::remove(input.c_str());
+      std::remove(saved.c_str());
+    }
+  } cleanup;
   FILE* f = std::fopen(input.c_str(), "wb");
   if (f == nullptr) return 0;
   if (size != 0) std::fwrite(data, 1, size, f);

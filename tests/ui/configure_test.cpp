@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "plugin/dialog_params.h"
+#include "plugin/vf_action.h"
 #include "region/rect_list.h"
 #include "ui/add_rect_dialog.h"
 #include "ui/dialog_ids.h"
@@ -134,6 +135,17 @@ TEST_F(ConfigureTest, RegionEditsStayAfterCancel) {
   EXPECT_EQ(ConfigureCommand(record), 0);
   ASSERT_EQ(region.entries.size(), 1u);
   EXPECT_FALSE(region.entries.front().include);
+}
+
+TEST_F(ConfigureTest, VfActionRunsTheDialogForCommandZero) {
+  userDoes([](FakeControls& controls, SettingsDialog& dialog) {
+    controls.texts[IDC_REPLACEMENT_THRESHOLD] = "12";
+    dialog.onCommand(1);
+  });
+  EXPECT_EQ(vfAction(0, &record), 1);
+  EXPECT_EQ(block.replacementThreshold, 12);
+  userDoes([](FakeControls&, SettingsDialog& dialog) { dialog.onCommand(2); });
+  EXPECT_EQ(vfAction(0, &record), 0);
 }
 
 TEST_F(ConfigureTest, DialogThatCannotBeShownIsNoOk) {

@@ -85,35 +85,20 @@ void MEDeinterlacer::searchAndReplaceAdvanced() {
 }
 
 void MEDeinterlacer::pickAdvancedHint(uint32_t i, SearchWindow& window) const {
-  const int64_t bx = blockPositions[i].x, by = blockPositions[i].y;
-  const auto snap = [&window](int64_t x, int64_t y, int32_t& hx, int32_t& hy) {
-    x = std::min<int64_t>(std::max<int64_t>(x, window.xFirst), window.xLast);
-    y = std::min<int64_t>(std::max<int64_t>(y, window.yFirst), window.yLast);
-    hx = static_cast<int32_t>(x);
-    hy = static_cast<int32_t>(window.yFirst + (y - window.yFirst) / 2 * 2);
-  };
-  snap(bx, by, window.hintX, window.hintY);
-  uint32_t best = UINT32_MAX;
-  const uint32_t neighbours[2] = {i % blocksPerRow != 0 ? i - 1 : i,
-                                  i >= blocksPerRow ? i - blocksPerRow : i};
-  for (int k = -1; k < 2; ++k) {
-    int32_t hx = 0, hy = 0;
-    if (k < 0) {
-      snap(bx, by, hx, hy);
-    } else {
-      const uint32_t j = neighbours[k];
-      if (j == i || blockInterlaceCounts[j] <= kMinInterlaceCount) continue;
-      snap(bx + blockMotion[j].dx, by + blockMotion[j].dy, hx, hy);
-    }
-    const uint32_t d = kernels_.fieldBlockDistance(
-        window.plane + static_cast<ptrdiff_t>(hy) * window.planeStride + hx, window.reference, best,
-        window.blockStride);
-    if (d < best) {
-      best = d;
-      window.hintX = hx;
-      window.hintY = hy;
-    }
+  // The upper neighbour's vector, else the left one's, when searched in this frame; else
+  // no motion. (Measuring several guesses costs more than a better guess saves.)
+  int64_t x = blockPositions[i].x, y = blockPositions[i].y;
+  if (i >= blocksPerRow && blockInterlaceCounts[i - blocksPerRow] > kMinInterlaceCount) {
+    x += blockMotion[i - blocksPerRow].dx;
+    y += blockMotion[i - blocksPerRow].dy;
+  } else if (i % blocksPerRow != 0 && blockInterlaceCounts[i - 1] > kMinInterlaceCount) {
+    x += blockMotion[i - 1].dx;
+    y += blockMotion[i - 1].dy;
   }
+  x = std::min<int64_t>(std::max<int64_t>(x, window.xFirst), window.xLast);
+  y = std::min<int64_t>(std::max<int64_t>(y, window.yFirst), window.yLast);
+  window.hintX = static_cast<int32_t>(x);
+  window.hintY = static_cast<int32_t>(window.yFirst + (y - window.yFirst) / 2 * 2);
 }
 
 void MEDeinterlacer::replaceSimilarPixels(uint8_t* destination, const uint8_t* candidate,

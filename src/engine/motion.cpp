@@ -46,34 +46,12 @@ int32_t nearestCandidate(int64_t preferred, int64_t first, int64_t last, int64_t
   return static_cast<int32_t>(first + (v - first) / step * step);
 }
 
-using DistanceKernel = uint32_t (*)(const uint8_t*, const uint8_t*, uint32_t, ptrdiff_t);
-
-struct Vector {
-  int64_t x;
-  int64_t y;
-};
-
-// Points the window's hint at the best of a few predicted candidates (offsets from
-// (baseX, baseY), each moved to the nearest window candidate). The scalar scans ignore
-// hints, so they are not measured for them.
-void pickHint(SearchWindow& w, DistanceKernel distance, bool scalar, int64_t baseX, int64_t baseY,
-              const Vector* predictions, int count) {
-  w.hintX = nearestCandidate(baseX + predictions[0].x, w.xFirst, w.xLast, 1);
-  w.hintY = nearestCandidate(baseY + predictions[0].y, w.yFirst, w.yLast, w.yStep);
-  if (scalar || count == 1) return;
-  uint32_t best = UINT32_MAX;
-  for (int k = 0; k < count; ++k) {
-    const int32_t hx = nearestCandidate(baseX + predictions[k].x, w.xFirst, w.xLast, 1);
-    const int32_t hy = nearestCandidate(baseY + predictions[k].y, w.yFirst, w.yLast, w.yStep);
-    if (k > 0 && hx == w.hintX && hy == w.hintY) continue;
-    const uint32_t d = distance(w.plane + static_cast<ptrdiff_t>(hy) * w.planeStride + hx,
-                                w.reference, best, w.blockStride);
-    if (d < best) {
-      best = d;
-      w.hintX = hx;
-      w.hintY = hy;
-    }
-  }
+// Points a non-empty window's hint at the candidate nearest to (x, y). A good guess is
+// the vector of a neighbour already searched in this frame: measuring several guesses
+// costs more than picking the better one saves.
+void setHint(SearchWindow& w, int64_t x, int64_t y) {
+  w.hintX = nearestCandidate(x, w.xFirst, w.xLast, 1);
+  w.hintY = nearestCandidate(y, w.yFirst, w.yLast, w.yStep);
 }
 
 struct ReducedDistanceC {
@@ -179,17 +157,17 @@ void MEDeinterlacer::coarseSearch(uint32_t i, int32_t rx, int32_t ry) {
                       0};
   SearchResult r{kCoarseStartBest, 0, 0};
   if (xs.first <= xs.last && ys.first <= ys.last) {
-    // Guesses: no motion, and the vectors of the left and upper neighbours when they were
-    // searched in this frame.
-    Vector guesses[3] = {{0, 0}, {0, 0}, {0, 0}};
-    int count = 1;
-    if (i % blocksPerRow != 0 && blockMotion[i - 1].distance != 0)
-      guesses[count++] = {blockMotion[i - 1].dx / 2, blockMotion[i - 1].dy / 4};
-    if (i >= blocksPerRow && blockMotion[i - blocksPerRow].distance != 0)
-      guesses[count++] = {blockMotion[i - blocksPerRow].dx / 2,
-                          blockMotion[i - blocksPerRow].dy / 4};
-    pickHint(window, kernels_.reducedBlockDistance,
-             kernels_.searchReducedBlocks == searchReducedBlocksC, x, y, guesses, count);
+    // Guess: the upper neighbour's vector, else the left one's, when searched in this
+    // frame; else no motion.
+    int64_t gx = 0, gy = 0;
+    if (i >= blocksPerRow && blockMotion[i - blocksPerRow].distance != 0) {
+      gx = blockMotion[i - blocksPerRow].dx / 2;
+      gy = blockMotion[i - blocksPerRow].dy / 4;
+    } else if (i % blocksPerRow != 0 && blockMotion[i - 1].distance != 0) {
+      gx = blockMotion[i - 1].dx / 2;
+      gy = blockMotion[i - 1].dy / 4;
+    }
+    setHint(window, x + gx, y + gy);
     kernels_.searchReducedBlocks(window, r);
   }
   // No accepted candidate keeps the zero vector.
@@ -221,21 +199,21 @@ void MEDeinterlacer::fineSearch(uint32_t i, int32_t rx, int32_t ry) {
                         2,
                         0,
                         0};
-    // Guesses: the centre (the coarse vector for a refinement); for a full-range search
-    // also the coarse vector and the vectors of the left and upper neighbours.
-    const int64_t bx = blockPositions[i].x, by = blockPositions[i].y;
-    Vector guesses[4] = {{0, 0}, {0, 0}, {0, 0}, {0, 0}};
-    int count = 1;
+    // Guess: the centre (the coarse vector) for a refinement; for a full-range search the
+    // upper neighbour's vector, else the left one's, when searched in this frame, else the
+    // coarse vector.
+    int64_t gx = x, gy = y;
     if (rx > 2) {
-      guesses[count++] = {bx + coarseDx_ - x, by + coarseDy_ - y};
-      if (i % blocksPerRow != 0 && blockMotion[i - 1].distance != 0)
-        guesses[count++] = {bx + blockMotion[i - 1].dx - x, by + blockMotion[i - 1].dy - y};
+      const BlockPosition b = blockPositions[i];
+      const BlockMotion* n = nullptr;
       if (i >= blocksPerRow && blockMotion[i - blocksPerRow].distance != 0)
-        guesses[count++] = {bx + blockMotion[i - blocksPerRow].dx - x,
-                            by + blockMotion[i - blocksPerRow].dy - y};
+        n = &blockMotion[i - blocksPerRow];
+      else if (i % blocksPerRow != 0 && blockMotion[i - 1].distance != 0)
+        n = &blockMotion[i - 1];
+      gx = int64_t{b.x} + (n != nullptr ? n->dx : coarseDx_);
+      gy = int64_t{b.y} + (n != nullptr ? n->dy : coarseDy_);
     }
-    pickHint(window, kernels_.fieldBlockDistance, kernels_.searchFieldBlocks == searchFieldBlocksC,
-             x, y, guesses, count);
+    setHint(window, gx, gy);
     kernels_.searchFieldBlocks(window, r);
   }
   if (r.best < kFineStartBest) {

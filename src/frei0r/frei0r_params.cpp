@@ -67,58 +67,45 @@ int64_t HostNumberToField(const ParamDescription& param, double value, int64_t f
 
 bool SetParamField(DeinterlaceParameters* params, int index, double value) {
   const ParamDescription* param = DescribeParam(index);
-  if (param == nullptr) return false;
+  if (param == nullptr || param->kind == ParamKind::Text || std::isnan(value)) return false;
   switch (index) {
     case kMethod:
       params->method = static_cast<int32_t>(HostNumberToField(*param, value, params->method));
-      return true;
+      break;
     case kSearchArea:
       params->searchArea =
           static_cast<int32_t>(HostNumberToField(*param, value, params->searchArea));
-      return true;
+      break;
     case kDetectionThreshold:
       // Unsigned in the option block: stored with the bits of its uint32 value.
       params->detectionThreshold = static_cast<int32_t>(static_cast<uint32_t>(
           HostNumberToField(*param, value, static_cast<uint32_t>(params->detectionThreshold))));
-      return true;
+      break;
     case kBlockDistanceThreshold:
       params->blockDistanceThreshold = static_cast<int32_t>(static_cast<uint32_t>(
           HostNumberToField(*param, value, static_cast<uint32_t>(params->blockDistanceThreshold))));
-      return true;
+      break;
     case kReplacementThreshold:
       params->replacementThreshold =
           static_cast<int32_t>(HostNumberToField(*param, value, params->replacementThreshold));
-      return true;
+      break;
     case kReplaceOnlyInterlaced:
       params->replaceOnlyInterlaced = HostFlag(value) ? 1 : 0;
-      return true;
+      break;
     case kSearchOnInterpolated:
       params->searchOnInterpolated = HostFlag(value) ? 1 : 0;
-      return true;
-    default:
-      return false;
+      break;
   }
+  return true;
 }
 
-double GetParamField(const DeinterlaceParameters& params, int index) {
-  switch (index) {
-    case kMethod:
-      return params.method;
-    case kSearchArea:
-      return params.searchArea;
-    case kDetectionThreshold:
-      return static_cast<uint32_t>(params.detectionThreshold);
-    case kBlockDistanceThreshold:
-      return static_cast<uint32_t>(params.blockDistanceThreshold);
-    case kReplacementThreshold:
-      return params.replacementThreshold;
-    case kReplaceOnlyInterlaced:
-      return params.replaceOnlyInterlaced != 0 ? 1.0 : 0.0;
-    case kSearchOnInterpolated:
-      return params.searchOnInterpolated != 0 ? 1.0 : 0.0;
-    default:
-      return 0.0;
-  }
+double DefaultHostValue(int index) {
+  const ParamDescription* param = DescribeParam(index);
+  if (param == nullptr || param->kind != ParamKind::Number) return 0.0;
+  const DeinterlaceParameters& d = kDefaultParameters;
+  const int32_t fields[] = {d.method, d.searchArea, d.detectionThreshold, d.blockDistanceThreshold,
+                            d.replacementThreshold};
+  return fields[index] / param->sliderMax;
 }
 
 }  // namespace wdi::frei0r

@@ -47,9 +47,14 @@ int64_t HostNumberToField(const ParamDescription& param, double value, int64_t f
 inline bool HostFlag(double value) { return value >= 0.5; }
 
 // Sets the numeric or flag field `index` of `params`; returns false for the
-// region file and unknown indexes.
+// region file, unknown indexes and NaN (which change nothing).
 bool SetParamField(DeinterlaceParameters* params, int index, double value);
-// The field as the host reads it back: the value in force, not scaled.
-double GetParamField(const DeinterlaceParameters& params, int index);
+
+// What the host reads back before it sets anything: the default option
+// block as a share of each slider range (method 0.8, search area 0.25, ...).
+// MLT clamps the defaults it advertises to [0, 1], and hosts that keep to the
+// convention send them back; both kinds of host then get the defaults.
+// Afterwards the host reads back what it set.
+double DefaultHostValue(int index);
 
 }  // namespace wdi::frei0r

@@ -42,6 +42,8 @@ struct Instance {
 
   // The records a host keeps for its stream, alive as long as the instance.
   DeinterlaceParameters params = kDefaultParameters;
+  // The numbers and flags as the host last set them, for reading back.
+  double hostValues[frei0r::kRegionFile];
   HostOptionRef current{0, &params};
   HostFilterRecord filter{{0, 0, 0}, &current};
   BitmapInfoHeader header{};
@@ -97,7 +99,13 @@ int f0r_init() {
   return 1;
 }
 
-void f0r_deinit() {}
+void f0r_deinit() {
+  // The module is about to be unloaded (ffmpeg unloads it with its filter
+  // graph): the process-wide region goes with it.
+  std::lock_guard<std::mutex> lock(streamMutex);
+  delete regionList;
+  regionList = nullptr;
+}
 
 void f0r_get_plugin_info(f0r_plugin_info_t* info) {
   info->name = "wdeinterlace";
@@ -134,6 +142,7 @@ f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
   Instance* in = new (std::nothrow) Instance;
   if (in == nullptr) return nullptr;
   in->geometry = cli::makeGeometry(width, height);
+  for (int i = 0; i < frei0r::kRegionFile; ++i) in->hostValues[i] = frei0r::DefaultHostValue(i);
   try {
     in->hostIn.resize(frei0r::HostImageBytes(in->geometry));
     in->hostOut.resize(frei0r::HostImageBytes(in->geometry));
@@ -180,7 +189,8 @@ void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int index) 
     loadRegion(in);
     return;
   }
-  frei0r::SetParamField(&in->params, index, *static_cast<const double*>(param));
+  const double value = *static_cast<const double*>(param);
+  if (frei0r::SetParamField(&in->params, index, value)) in->hostValues[index] = value;
 }
 
 void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int index) {
@@ -190,8 +200,8 @@ void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int index) 
     *static_cast<f0r_param_string*>(param) = const_cast<char*>(in->regionFile.c_str());
     return;
   }
-  if (frei0r::DescribeParam(index) == nullptr) return;
-  *static_cast<double*>(param) = frei0r::GetParamField(in->params, index);
+  if (index < 0 || index >= frei0r::kRegionFile) return;
+  *static_cast<double*>(param) = in->hostValues[index];
 }
 
 void f0r_update(f0r_instance_t instance, double, const uint32_t* inframe, uint32_t* outframe) {

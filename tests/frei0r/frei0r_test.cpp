@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "frei0r/frei0r_params.h"
 #include "frei0r/plugin_loader.h"
 #include "host/host_standin.h"
 #include "region/rect_list.h"
@@ -90,9 +91,9 @@ std::vector<std::vector<uint8_t>> interlacedClip(uint32_t w, uint32_t h, int fra
         uint8_t* px = &frame[(size_t{y} * w + x) * 4];
         const uint8_t* t = &texture[(size_t{y} * w + x) * 3];
         const bool bar = ((x + 3 * static_cast<uint32_t>(moment)) / 6) % 3 == 0;
-        px[0] = bar ? 230 : static_cast<uint8_t>(40 + t[0] / 4);
-        px[1] = bar ? static_cast<uint8_t>(200 - y) : static_cast<uint8_t>(60 + t[1] / 4);
-        px[2] = bar ? 30 : static_cast<uint8_t>(x * 255 / w);
+        px[0] = static_cast<uint8_t>(bar ? 230u : 40u + t[0] / 4u);
+        px[1] = static_cast<uint8_t>(bar ? 200u - y : 60u + t[1] / 4u);
+        px[2] = static_cast<uint8_t>(bar ? 30u : x * 255u / w);
         px[3] = static_cast<uint8_t>(rng());
       }
     }
@@ -220,22 +221,51 @@ TEST_F(Frei0rTest, DescribesItselfAndItsParameters) {
   EXPECT_EQ(untouched.type, 42);
 }
 
-TEST_F(Frei0rTest, InstanceStartsWithTheDefaultOptionBlock) {
-  Instance in(32, 32);
-  ASSERT_NE(in.handle, nullptr);
-  const double defaults[] = {4, 16, 48, 8192, 0, 0, 0};
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(in.get(i), defaults[i]) << i;
-  EXPECT_EQ(in.regionFile(), "");
+TEST_F(Frei0rTest, DefaultsReadBackAsSharesOfTheSliderRanges) {
+  const auto clip = interlacedClip(48, 32, 2, 10);
+  const auto want = reference(clip, 48, 32, kDefaultParameters);
+  Instance fresh(48, 32), sentBack(48, 32);
+  ASSERT_NE(fresh.handle, nullptr);
+  const double defaults[] = {0.8, 0.25, 48.0 / 255.0, 0.125, 0, 0, 0};
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_DOUBLE_EQ(fresh.get(i), defaults[i]) << i;
+    // A host that keeps to [0, 1] sends the advertised defaults back.
+    sentBack.set(i, fresh.get(i));
+  }
+  EXPECT_EQ(fresh.regionFile(), "");
+  expectClip(run(fresh, clip), want, "defaults");
+  expectClip(run(sentBack, clip), want, "defaults sent back");
 }
 
-TEST_F(Frei0rTest, NumbersAreRawUnlessAFractionBetweenZeroAndOne) {
-  Instance in(32, 32);
-  // Raw numbers, as ffmpeg and MLT pass what the user typed.
+// The field that a host number becomes, through the plug-in's own rule.
+int64_t field(int index, double value) {
+  DeinterlaceParameters o = kDefaultParameters;
+  EXPECT_TRUE(frei0r::SetParamField(&o, index, value));
+  switch (index) {
+    case 0:
+      return o.method;
+    case 1:
+      return o.searchArea;
+    case 2:
+      return static_cast<uint32_t>(o.detectionThreshold);
+    case 3:
+      return static_cast<uint32_t>(o.blockDistanceThreshold);
+    case 4:
+      return o.replacementThreshold;
+    case 5:
+      return o.replaceOnlyInterlaced;
+    default:
+      return o.searchOnInterpolated;
+  }
+}
+
+TEST(Frei0rParams, NumbersAreRawUnlessAFractionBetweenZeroAndOne) {
   const struct {
     int index;
     double value;
-    double stored;
+    int64_t stored;
   } cases[] = {
+      // Raw numbers, as ffmpeg and MLT pass what the user typed.
       {0, 3, 3},
       {0, 0, 0},
       {0, 1, 1},
@@ -243,28 +273,35 @@ TEST_F(Frei0rTest, NumbersAreRawUnlessAFractionBetweenZeroAndOne) {
       {0, 7, 5},
       {0, -2, 0},
       {0, 2.6, 3},
-      {0, 0.8, 4},  // 0.8 of 0..5
+      {0, 2.4, 2},
+      // Fractions: shares of 0..5.
+      {0, 0.8, 4},
       {0, 0.1, 1},
       {0, 0.05, 0},
+      {0, 0.999, 5},
       {1, 24, 24},
       {1, -5, -5},
       {1, 0.25, 16},
       {1, 1e12, 2147483647},
-      {1, -1e12, -2147483648.0},
+      {1, -1e12, -2147483648LL},
+      {1, std::numeric_limits<double>::infinity(), 2147483647},
       {2, 300, 300},
       {2, 0.5, 128},
+      {2, 48.0 / 255.0, 48},
       {2, -7, 0},
-      {2, 5e9, 4294967295.0},
-      {2, 4294967295.0, 4294967295.0},
+      {2, 5e9, 4294967295LL},
+      {2, 4294967295.0, 4294967295LL},
       {3, 8192, 8192},
       {3, 0.125, 8192},
-      {3, 1e20, 4294967295.0},
+      {3, 1e20, 4294967295LL},
       {3, -1, 0},
+      {3, -std::numeric_limits<double>::infinity(), 0},
       {4, 0, 0},
       {4, 12, 12},
       {4, -3, -3},
       {4, 0.5, 16},
       {4, 256, 256},
+      // Flags: frei0r's rule.
       {5, 1, 1},
       {5, 0.5, 1},
       {5, 0.49, 0},
@@ -274,22 +311,33 @@ TEST_F(Frei0rTest, NumbersAreRawUnlessAFractionBetweenZeroAndOne) {
       {6, 0.2, 0},
   };
   for (const auto& c : cases) {
-    in.set(c.index, c.value);
-    EXPECT_EQ(in.get(c.index), c.stored) << "parameter " << c.index << " set to " << c.value;
+    EXPECT_EQ(field(c.index, c.value), c.stored)
+        << "parameter " << c.index << " set to " << c.value;
   }
-  // NaN and infinities: NaN keeps the value, infinities clamp.
-  in.set(0, 2);
+  // NaN, the region file and unknown indexes change nothing.
+  DeinterlaceParameters o = kDefaultParameters;
+  EXPECT_FALSE(frei0r::SetParamField(&o, 0, std::numeric_limits<double>::quiet_NaN()));
+  EXPECT_FALSE(frei0r::SetParamField(&o, 7, 1));
+  EXPECT_FALSE(frei0r::SetParamField(&o, 8, 1));
+  EXPECT_FALSE(frei0r::SetParamField(&o, -1, 1));
+  EXPECT_EQ(std::memcmp(&o, &kDefaultParameters, sizeof o), 0);
+}
+
+TEST_F(Frei0rTest, HostReadsBackWhatItSet) {
+  Instance in(32, 32);
+  const double values[] = {7, 16, 0.5, 1e20, -3, 0.7, 0};
+  for (int i = 0; i < 7; ++i) {
+    in.set(i, values[i]);
+    EXPECT_EQ(in.get(i), values[i]) << i;
+  }
   in.set(0, std::numeric_limits<double>::quiet_NaN());
-  EXPECT_EQ(in.get(0), 2);
-  in.set(1, std::numeric_limits<double>::infinity());
-  EXPECT_EQ(in.get(1), 2147483647);
-  in.set(3, -std::numeric_limits<double>::infinity());
-  EXPECT_EQ(in.get(3), 0);
+  EXPECT_EQ(in.get(0), 7);
   // Unknown indexes change nothing and read nothing.
   in.set(8, 1);
   in.set(-1, 1);
   double untouched = 77;
   p.getParam(in.handle, &untouched, 8);
+  p.getParam(in.handle, &untouched, -1);
   EXPECT_EQ(untouched, 77);
 }
 

@@ -1,6 +1,7 @@
 // wdeinterlace.so: the filter as a frei0r plug-in. Each instance is one
 // FrameBased stream driven through vfAction exactly as a host of major
 // version 7 drives the module, so its RGB bytes are the module's.
+
 // frei0r.h declares its functions without C linkage of its own.
 extern "C" {
 #include <frei0r.h>
@@ -42,12 +43,13 @@ struct Instance {
 
   // The records a host keeps for its stream, alive as long as the instance.
   DeinterlaceParameters params = kDefaultParameters;
-  // The numbers and flags as the host last set them, for reading back.
-  double hostValues[frei0r::kRegionFile];
   HostOptionRef current{0, &params};
   HostFilterRecord filter{{0, 0, 0}, &current};
   BitmapInfoHeader header{};
   ActionRecord record{};
+
+  // The numbers and flags as the host last set them, for reading back.
+  double hostValues[frei0r::kRegionFile];
 
   // The region is the instance's own; the process-wide one stays empty.
   std::string regionFile;

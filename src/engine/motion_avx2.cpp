@@ -52,7 +52,8 @@ struct FieldAvx2 {
     for (int k = 0; k < 8; ++k) ref[k] = loadRow16(reference + k * s);
   }
   __m256i row(const uint8_t* c, int k) const { return squares(loadRow16(c + k * stride), ref[k]); }
-  // Checks the running sum after rows 1, 2 and 4 (see the SSE2 version).
+  // Checks the running sum after each of the first four rows: once a good match is known
+  // most losing candidates are out early, and a check costs a horizontal sum.
   uint32_t operator()(const uint8_t* c, uint32_t limit) const {
     __m256i acc = row(c, 0);
     uint32_t sum = horizontalSum(acc);
@@ -60,7 +61,10 @@ struct FieldAvx2 {
     acc = _mm256_add_epi32(acc, row(c, 1));
     sum = horizontalSum(acc);
     if (sum >= limit) return sum;
-    acc = _mm256_add_epi32(acc, _mm256_add_epi32(row(c, 2), row(c, 3)));
+    acc = _mm256_add_epi32(acc, row(c, 2));
+    sum = horizontalSum(acc);
+    if (sum >= limit) return sum;
+    acc = _mm256_add_epi32(acc, row(c, 3));
     sum = horizontalSum(acc);
     if (sum >= limit) return sum;
     acc = _mm256_add_epi32(acc, _mm256_add_epi32(row(c, 4), row(c, 5)));
@@ -269,8 +273,8 @@ void searchFieldBlocksAvx2(const SearchWindow& w, SearchResult& result) {
       FieldAvx2(w.reference, stride), [&] { return FieldBatchAvx2(w.reference, stride); },
       [stride](const FieldBatchAvx2& b, const uint8_t* p, uint32_t best, __m256i& s) {
         // Partial sums only grow: once every lane has reached the best, none can win. The
-        // first row is checked after 4 and 8 of its 16 samples: after a good hint most
-        // candidates are out by then.
+        // check runs after 4, 8 and 16 samples of the first row and after every further
+        // row: after a good hint most batches are out early.
         s = b.taps(p, 0, 0, 2);
         if (!anyBelow(s, best)) return false;
         s = _mm256_add_epi32(s, b.taps(p, 0, 2, 4));
@@ -279,10 +283,10 @@ void searchFieldBlocksAvx2(const SearchWindow& w, SearchResult& result) {
         if (!anyBelow(s, best)) return false;
         s = _mm256_add_epi32(s, b.row(p + stride, 1));
         if (!anyBelow(s, best)) return false;
-        s = _mm256_add_epi32(s,
-                             _mm256_add_epi32(b.row(p + 2 * stride, 2), b.row(p + 3 * stride, 3)));
-        if (!anyBelow(s, best)) return false;
-        for (int k = 4; k < 8; ++k) s = _mm256_add_epi32(s, b.row(p + k * stride, k));
+        for (int k = 2; k < 8; ++k) {
+          s = _mm256_add_epi32(s, b.row(p + k * stride, k));
+          if (k < 7 && !anyBelow(s, best)) return false;
+        }
         return true;
       },
       w, result);

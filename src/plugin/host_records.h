@@ -61,16 +61,16 @@ struct HostFilterRecord {
 
 // The 76-byte command record of vfAction.
 struct ActionRecord {
-  int32_t command;           // 0: ActionCommand
-  int32_t fieldType;         // 4: FieldType; ProcessFrame may rewrite it
-  void* ownerWindow;         // 8: owner of the settings dialog
+  int32_t command;    // 0: ActionCommand
+  int32_t fieldType;  // 4: FieldType; ProcessFrame may rewrite it
+  void* ownerWindow;  // 8: owner of the settings dialog
   uint32_t unused12;
   uint32_t unused16;
   uint32_t unused20;
-  uint32_t keyValue;          // 24: third argument of vft32FindKey
-  uint32_t flags;             // 28: bit 0 = second field of a pair
-  uint32_t compareValue;      // 32: third argument of IsSameOption
-  HostFilterRecord* filter;   // 36
+  uint32_t keyValue;         // 24: third argument of vft32FindKey
+  uint32_t flags;            // 28: bit 0 = second field of a pair
+  uint32_t compareValue;     // 32: third argument of IsSameOption
+  HostFilterRecord* filter;  // 36
   uint32_t unused40;
   DeinterlaceParameters* keyOptions;  // 44: single-key destination
   BitmapInfoHeader* srcHeader;        // 48

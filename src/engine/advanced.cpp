@@ -88,10 +88,10 @@ void MEDeinterlacer::pickAdvancedHint(uint32_t i, SearchWindow& window) const {
   // The upper neighbour's vector, else the left one's, when searched in this frame; else
   // no motion. (Measuring several guesses costs more than a better guess saves.)
   int64_t x = blockPositions[i].x, y = blockPositions[i].y;
-  if (i >= blocksPerRow && blockInterlaceCounts[i - blocksPerRow] > kMinInterlaceCount) {
+  if (blockPositions[i].y != 0 && blockInterlaceCounts[i - blocksPerRow] > kMinInterlaceCount) {
     x += blockMotion[i - blocksPerRow].dx;
     y += blockMotion[i - blocksPerRow].dy;
-  } else if (i % blocksPerRow != 0 && blockInterlaceCounts[i - 1] > kMinInterlaceCount) {
+  } else if (blockPositions[i].x != 0 && blockInterlaceCounts[i - 1] > kMinInterlaceCount) {
     x += blockMotion[i - 1].dx;
     y += blockMotion[i - 1].dy;
   }

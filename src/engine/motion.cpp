@@ -41,9 +41,10 @@ Range makeRange(int64_t lo, int64_t hi) {
 
 // The candidate of a non-empty range (first, first + step, ... <= last) nearest below
 // `preferred`, clamped into the range: a scan hint.
-int32_t nearestCandidate(int64_t preferred, int64_t first, int64_t last, int64_t step) {
+int32_t nearestCandidate(int64_t preferred, int64_t first, int64_t last, int32_t step) {
   const int64_t v = std::min(std::max(preferred, first), last);
-  return static_cast<int32_t>(first + (v - first) / step * step);
+  // Steps are 1 or 2: a mask instead of a division.
+  return static_cast<int32_t>(step == 2 ? v - ((v - first) & 1) : v);
 }
 
 // Points a non-empty window's hint at the candidate nearest to (x, y). A good guess is
@@ -160,10 +161,10 @@ void MEDeinterlacer::coarseSearch(uint32_t i, int32_t rx, int32_t ry) {
     // Guess: the upper neighbour's vector, else the left one's, when searched in this
     // frame; else no motion.
     int64_t gx = 0, gy = 0;
-    if (i >= blocksPerRow && blockMotion[i - blocksPerRow].distance != 0) {
+    if (reducedBlockPositions[i].y != 0 && blockMotion[i - blocksPerRow].distance != 0) {
       gx = blockMotion[i - blocksPerRow].dx / 2;
       gy = blockMotion[i - blocksPerRow].dy / 4;
-    } else if (i % blocksPerRow != 0 && blockMotion[i - 1].distance != 0) {
+    } else if (reducedBlockPositions[i].x != 0 && blockMotion[i - 1].distance != 0) {
       gx = blockMotion[i - 1].dx / 2;
       gy = blockMotion[i - 1].dy / 4;
     }
@@ -206,9 +207,9 @@ void MEDeinterlacer::fineSearch(uint32_t i, int32_t rx, int32_t ry) {
     if (rx > 2) {
       const BlockPosition b = blockPositions[i];
       const BlockMotion* n = nullptr;
-      if (i >= blocksPerRow && blockMotion[i - blocksPerRow].distance != 0)
+      if (b.y != 0 && blockMotion[i - blocksPerRow].distance != 0)
         n = &blockMotion[i - blocksPerRow];
-      else if (i % blocksPerRow != 0 && blockMotion[i - 1].distance != 0)
+      else if (b.x != 0 && blockMotion[i - 1].distance != 0)
         n = &blockMotion[i - 1];
       gx = int64_t{b.x} + (n != nullptr ? n->dx : coarseDx_);
       gy = int64_t{b.y} + (n != nullptr ? n->dy : coarseDy_);
@@ -226,7 +227,8 @@ void MEDeinterlacer::fineSearch(uint32_t i, int32_t rx, int32_t ry) {
 
 void MEDeinterlacer::estimateBlockMotion(uint32_t i, int32_t area) {
   const uint32_t threshold = static_cast<uint32_t>(params.blockDistanceThreshold);
-  if (i >= blocksPerRow && i % blocksPerRow != 0) {
+  // Neither in the first block row nor in the first block column (no division needed).
+  if (blockPositions[i].y != 0 && blockPositions[i].x != 0) {
     const BlockMotion& l = blockMotion[i - 1];
     const BlockMotion& u = blockMotion[i - blocksPerRow];
     const BlockMotion& ul = blockMotion[i - blocksPerRow - 1];

@@ -72,7 +72,7 @@ template <class Distance>
 inline uint32_t hintedStart(const Distance& distance, const SearchWindow& w, uint32_t best) {
   const int64_t hx = w.hintX, hy = w.hintY;
   if (hx < w.xFirst || hx > w.xLast || hy < w.yFirst || hy > w.yLast ||
-      (hy - w.yFirst) % w.yStep != 0)
+      (w.yStep == 2 && ((hy - w.yFirst) & 1) != 0))
     return best;
   const uint32_t d =
       distance(w.plane + static_cast<ptrdiff_t>(hy) * w.planeStride + hx, UINT32_MAX);

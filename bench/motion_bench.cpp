@@ -12,7 +12,6 @@
 #include "engine/deinterlace_parameters.h"
 #include "engine/kernels.h"
 #include "engine/me_deinterlacer.h"
-#include "engine/motion_kernels.h"
 #include "platform/cpu.h"
 
 namespace {

@@ -221,6 +221,48 @@ TEST_F(WdeintPressure, EnormousDeclaredSizes) {
   expectRefusal(run({path("long.y4m"), path("long.out")}), "long.y4m");
 }
 
+// Raw host images (--bgr24) meet the same pressure.
+TEST_F(WdeintPressure, RawImagesUnderPressure) {
+  const int32_t w = 32, h = 32;
+  const size_t image = size_t{3} * w * h;
+  std::mt19937 rng(5);
+  std::string all(3 * image, '\0');
+  for (char& c : all) c = static_cast<char>(rng());
+  writeFile(path("whole.bgr"), all);
+  const std::string size = std::to_string(w) + "x" + std::to_string(h);
+  ASSERT_EQ(run({"--bgr24", size, path("whole.bgr"), path("whole.out")}).code, 0);
+  const std::string reference = readFile(path("whole.out"));
+  ASSERT_EQ(reference.size(), all.size());
+
+  // Cut inside the second image: only whole images, as a complete run gives them.
+  writeFile(path("cut.bgr"), all.substr(0, image + image / 2));
+  const Outcome cut = run({"--bgr24", size, path("cut.bgr"), path("cut.out")});
+  expectRefusal(cut, "cut.bgr");
+  const std::string out = readFile(path("cut.out"));
+  EXPECT_EQ(out.size() % image, 0u);
+  EXPECT_LE(out.size(), image);
+  EXPECT_EQ(out, reference.substr(0, out.size()));
+
+  if (access("/dev/full", W_OK) == 0) {
+    expectRefusal(run({"--bgr24", size, path("whole.bgr"), "/dev/full"}), "/dev/full");
+  }
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  close(fds[0]);
+  expectRefusal(run({"--bgr24", size, path("whole.bgr"), "-"}, -1, fds[1]), "standard output");
+  close(fds[1]);
+
+  for (const char* enormous : {"99999999x99999999", "4294967312x16", "0x16", "16x-16"}) {
+    SCOPED_TRACE(enormous);
+    expectRefusal(run({"--bgr24", enormous, path("whole.bgr"), path("big.out")}), "");
+  }
+  // A region file that is not one.
+  writeFile(path("bad.rect"), "[[(1,2)-(0,0)]]\npresent=1\n");
+  expectRefusal(
+      run({"--bgr24", size, "--region", path("bad.rect"), path("whole.bgr"), path("region.out")}),
+      "bad.rect");
+}
+
 #if !defined(__SANITIZE_ADDRESS__)
 // The largest size taken, with too little memory for it: a message, no abort.
 // (Under AddressSanitizer the address space cannot be limited.)

@@ -284,6 +284,9 @@ printf 'Machine: %s, %s logical CPUs; %s\n' \
   "$(lscpu | sed -n 's/^Model name: *//p' | head -1)" "$(nproc)" "$(date -u '+%Y-%m-%d %H:%M UTC')"
 printf 'wdeint: commit %s\n' "$(git rev-parse --short HEAD 2>/dev/null || echo '?')"
 printf 'Load average before: %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)"
+if awk '{ exit !($1 > 0.5) }' /proc/loadavg; then
+  echo "compare-peers: warning: the machine is busy; the figures will scatter" >&2
+fi
 for s in $SIZES; do run_size "$s"; done
 print_targets
 printf '\nLoad average after: %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)"

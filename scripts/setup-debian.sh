@@ -8,7 +8,8 @@ packages=(build-essential cmake ninja-build pkg-config clang-format
           g++-mingw-w64-i686 wine wine32:i386 xvfb xauth
           ffmpeg frei0r-plugins-dev python3
           imagemagick
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev
+          time)
 
 missing=()
 for p in "${packages[@]}"; do

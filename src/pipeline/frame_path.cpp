@@ -30,17 +30,26 @@ void Interleave(const uint8_t* yuvWork, uint8_t* yuvIn, uint32_t w, uint32_t h) 
 
 void SplitFrame(const uint8_t* source, uint8_t* yuvIn, uint8_t* rgbWork, uint8_t* yuvWork,
                 uint32_t w, uint32_t h) {
+  // Same bytes as gathering each field into one half of rgbWork, converting
+  // the whole into yuvWork and interleaving, without the two frame-sized
+  // copies: the converter works on independent 2x2 blocks, so each pair of
+  // same-field rows (picture rows 4j + f and 4j + 2 + f) is gathered into a
+  // two-row bottom-up image in rgbWork and converted straight to its places
+  // in yuvIn, luma rows 2 apart and chroma row 2j + f.
+  (void)yuvWork;
+  const RgbToYuv420Fn convert = colourKernels().rgbToYuv420;
   const size_t row = static_cast<size_t>(w) * 3;
-  const size_t halfRows = h / 2;
-  // Even memory rows to the lower half of rgbWork, odd ones to the upper half:
-  // in picture order the top field ends up above the bottom field.
-  for (size_t k = 0; k < halfRows; ++k) {
-    FastCopy(rgbWork + k * row, source + 2 * k * row, row);
-    FastCopy(rgbWork + (halfRows + k) * row, source + (2 * k + 1) * row, row);
+  const size_t cw = w / 2;
+  uint8_t* U = yuvIn + Yuv420Frame::uOffset(w, h);
+  uint8_t* V = yuvIn + Yuv420Frame::vOffset(w, h);
+  for (size_t j = 0; j < h / 4; ++j) {
+    for (size_t f = 0; f < 2; ++f) {
+      const size_t top = 4 * j + f;  // picture row; memory row h - 1 - top
+      FastCopy(rgbWork, source + (h - 3 - top) * row, row);
+      FastCopy(rgbWork + row, source + (h - 1 - top) * row, row);
+      convert(yuvIn + top * w, U + (2 * j + f) * cw, V + (2 * j + f) * cw, rgbWork, w, 2, 2 * w);
+    }
   }
-  RgbToYuv420(yuvWork, yuvWork + Yuv420Frame::uOffset(w, h), yuvWork + Yuv420Frame::vOffset(w, h),
-              rgbWork, w, h, w);
-  Interleave(yuvWork, yuvIn, w, h);
 }
 
 void FrameOutput(const uint8_t* yuvOut, uint8_t* destination, uint32_t w, uint32_t h) {

@@ -25,3 +25,9 @@ bash scripts/fuzz.sh --smoke
 
 echo "== win32 module under wine"
 bash scripts/test-win32.sh
+
+echo "== region files against the platform's profile functions under wine"
+bash scripts/test-region-wine.sh build-win32
+
+echo "== dialogs of the real module under wine"
+bash scripts/test-dialogs-wine.sh

@@ -215,6 +215,33 @@ TEST(Y4mReader, PipesAndMappedFilesReadAlike) {
   }
 }
 
+// Frames of a few MiB: the mapped reader lets go of the pages behind it
+// (every 4 MiB) and must still hand out every frame whole.
+TEST(Y4mReader, LargeMappedFramesReadWhole) {
+  const uint32_t w = 1024, h = 1024;
+  const size_t lumaBytes = size_t{w} * h, frameBytes = lumaBytes * 3 / 2;
+  std::string bytes = "YUV4MPEG2 W1024 H1024\n";
+  for (int n = 0; n < 6; ++n) {
+    bytes += "FRAME\n";
+    for (size_t i = 0; i < frameBytes; ++i) bytes += static_cast<char>((i * 7 + n * 13) & 0xFF);
+  }
+  MemoryFile f(bytes);
+  Y4mReader r(f.get(), "in.y4m");
+  std::string error;
+  ASSERT_TRUE(r.readHeader(&error)) << error;
+  std::vector<uint8_t> frame(frameBytes);
+  const PlaneRef planes[3] = {{frame.data(), w, w, h},
+                              {frame.data() + lumaBytes, w / 2, w / 2, h / 2},
+                              {frame.data() + lumaBytes * 5 / 4, w / 2, w / 2, h / 2}};
+  for (int n = 0; n < 6; ++n) {
+    ASSERT_EQ(r.readFrame(planes, &error), Y4mReader::Result::Frame) << error;
+    for (size_t i = 0; i < frameBytes; i += 4093)
+      ASSERT_EQ(frame[i], static_cast<uint8_t>((i * 7 + n * 13) & 0xFF)) << n << " " << i;
+    ASSERT_EQ(frame[frameBytes - 1], static_cast<uint8_t>(((frameBytes - 1) * 7 + n * 13) & 0xFF));
+  }
+  EXPECT_EQ(r.readFrame(planes, &error), Y4mReader::Result::End);
+}
+
 TEST(Y4mReader, HeaderRefusals) {
   for (const std::string& bytes :
        {std::string(""), std::string("YUV4"), std::string("RIFF....WAVEfmt "),

@@ -112,13 +112,14 @@ void MEDeinterlacer::process(const uint8_t* source, uint8_t* destination,
       kernels_.doubleFields(destination, width, height);
       break;
     case 2:
-      std::memcpy(destination, source, frameBytes);
+      // The frame copy of methods 2 and 3 is left out: the two interpolation
+      // kernels write every row of all three planes (odd rows as copies), so
+      // the destination comes out byte for byte the same without it.
       setFrame(source, destination);
       kernels_.interpolateLuma(dstY, srcY, interlaceMap.get(), width, height, 1);
       kernels_.interpolateChroma(dstV, dstU, srcV, srcU, chromaWidth, chromaHeight, 1);
       break;
     case 3:
-      std::memcpy(destination, source, frameBytes);
       setFrame(source, destination);
       if (detectAndInterpolate() == 0 && params.replaceOnlyInterlaced != 0) restoreUnmarked();
       break;

@@ -13,9 +13,13 @@
 #   - wdeint methods 1-5 with --threads 1 and --threads 2;
 #   - wdeint --bgr24 (the host path with both colour conversions), method 4,
 #     on a raw bottom-up BGR24 copy of the clip made once beforehand.
-# Speed is frames / wall time of the whole command (output to /dev/null or
-# ffmpeg's null muxer), the best of RUNS rounds; the rounds go over all
-# commands in turn so that a disturbance spreads over all of them.
+# Speed: every command runs on the whole clip and on its first SHORT frames,
+# output to /dev/null or ffmpeg's null muxer; frames/s is the frame difference
+# over the difference of the best wall times of RUNS rounds, so that start-up
+# (large for ffmpeg) counts for nobody; "whole" is frames over the wall time
+# of the whole command. The rounds go over all commands in turn so that a
+# disturbance spreads over all of them. The ratios of the targets (issue 9)
+# are printed at the end.
 # Quality is luma PSNR against the progressive picture at the time of the
 # field each method keeps (yadif/bwdif/w3fdif keep the top field of a
 # top-field-first frame, wdeint the bottom field), over all rows and over the
@@ -23,7 +27,8 @@
 # be byte-identical with one and with two threads.
 #
 # Environment: WDI_BUILD_DIR (default build), RUNS (3), FRAMES_SD (200),
-# FRAMES_HD (100), SIZES ("720x576 1920x1080"), KEEP_WORK=1 keeps the clips.
+# FRAMES_HD (100), SHORT (10), SIZES ("720x576 1920x1080"), KEEP_WORK=1 keeps
+# the clips.
 # The machine should be otherwise idle: the load average is printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -53,8 +58,9 @@ if [[ ! -f $BUILD/build.ninja ]]; then
   cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWDI_WERROR=ON >/dev/null
 fi
 cmake --build "$BUILD" --target wdeint wdi_psnr >&2
-WDEINT=$PWD/$BUILD/wdeint
-PSNR=$PWD/$BUILD/bench/wdi_psnr
+BUILD=$(cd "$BUILD" && pwd)
+WDEINT=$BUILD/wdeint
+PSNR=$BUILD/bench/wdi_psnr
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/compare-peers.XXXXXX")
 if [[ ${KEEP_WORK:-0} != 1 ]]; then trap 'rm -rf "$WORK"' EXIT; fi
@@ -63,9 +69,8 @@ FF=(ffmpeg -nostdin -hide_banner -v error)
 FF1=(-threads 1 -filter_threads 1)
 
 # --- one size ----------------------------------------------------------------
-# Rows of the result table, filled per size: label, threads, fps, psnr all, psnr rebuilt, kept.
+# Per size, by command key: best wall times, frames/s (steady, whole), PSNR (all, rebuilt), kept field.
 declare -A FPS WHOLE BEST ALL REBUILT KEPT
-declare -a ORDER
 
 now_ns() { date +%s%N; }
 

@@ -6,27 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_rig.h"
 #include "engine/me_deinterlacer.h"
 #include "engine/motion_model.h"
-#include "platform/cpu.h"
 #include "support/guarded_buffer.h"
 
 namespace wdi {
 namespace {
 
 using test::fillRandom;
+using test::Rig;
 using test::seededRng;
-
-bool levelFlags(const std::string& name, uint32_t* flags) {
-  uint32_t mask = 0;
-  if (!cpuLevelMask(name.c_str(), &mask)) return false;
-  uint32_t needed = 0;
-  if (name == "sse2") needed = kCpuSse2;
-  if (name == "avx2") needed = kCpuAvx2;
-  if ((cpuDetect() & needed) != needed) return false;
-  *flags = cpuDetect() & mask;
-  return true;
-}
 
 // Replacement in place, pixel by pixel, as a plain loop over one buffer.
 void modelReplace(std::vector<uint8_t>& plane, ptrdiff_t dst, ptrdiff_t cand, ptrdiff_t w,
@@ -82,23 +72,7 @@ TEST(ReplaceSimilarPixels, ZeroKeepsEverythingAndLargeTakesEverything) {
   EXPECT_EQ(d[16], 0);  // column 16 is outside the block
 }
 
-struct Rig {
-  Rig(const std::string& level, uint32_t w, uint32_t h)
-      : ok(levelFlags(level, &flags)),
-        engine(flags),
-        src(size_t(w) * h * 3 / 2),
-        dst(size_t(w) * h * 3 / 2) {
-    engine.init(w, h);
-    engine.setFrame(src.data(), dst.data());
-  }
-  uint32_t flags = 0;
-  bool ok;
-  MEDeinterlacer engine;
-  std::vector<uint8_t> src;
-  std::vector<uint8_t> dst;
-};
-
-class Method5Level : public ::testing::TestWithParam<std::string> {};
+class Method5Level : public ::testing::TestWithParam<test::KernelLevel> {};
 
 // Block search of one block; the rest of the frame is noise.
 BlockMotion searchOne(Rig& rig, uint32_t block, int32_t area, int plantX, int plantY) {
@@ -227,73 +201,7 @@ TEST_P(Method5Level, FramesMatchTheModel) {
   EXPECT_GT(changedPixels, 5000);
 }
 
-// Whole frames through process(), with the real detection and interpolation.
-TEST_P(Method5Level, ProcessMatchesMethod3AndTheModel) {
-  uint32_t flags = 0;
-  if (!levelFlags(GetParam(), &flags)) GTEST_SKIP();
-  auto rng = seededRng(505);
-  const int32_t areas[] = {-1, 0, 3, 4, 16, 17};
-  const int32_t thresholds[] = {0, 8192, 100000, 16777217};
-  const int32_t replacements[] = {-1, 0, 12, 256};
-  const uint32_t sizes[][2] = {{48, 48}, {80, 48}, {160, 96}, {320, 240}};
-  test::EndToEndStats stats;
-  for (const auto& size : sizes) {
-    const uint32_t w = size[0], h = size[1];
-    for (int trial = 0; trial < 12; ++trial) {
-      std::vector<uint8_t> frame =
-          test::combedScene(w, h, int(rng() % 13) - 6, 2 * (int(rng() % 5) - 2), rng);
-      frame.resize(size_t(w) * h * 3 / 2);
-      fillRandom(frame.data() + size_t(w) * h, frame.size() - size_t(w) * h, rng);
-      DeinterlaceParameters p = kDefaultParameters;
-      p.method = 5;
-      p.searchArea = areas[rng() % 6];
-      p.blockDistanceThreshold = thresholds[rng() % 4];
-      p.replaceOnlyInterlaced = uint8_t(rng() % 2);
-      p.replacementThreshold = replacements[rng() % 4];
-      p.searchOnInterpolated = uint8_t(rng() % 2);
-      const std::string diff = test::compareWithModel(flags, w, h, frame, p, stats);
-      EXPECT_EQ(diff, "") << w << "x" << h << " area " << p.searchArea << " threshold "
-                          << p.blockDistanceThreshold << " restore "
-                          << int(p.replaceOnlyInterlaced);
-    }
-  }
-  std::printf("frames %d, whole-frame %d, searched blocks %d, changed pixels %d\n", stats.frames,
-              stats.wholeFrame, stats.searchedBlocks, stats.changedPixels);
-  EXPECT_LT(stats.wholeFrame, stats.frames / 2);
-  EXPECT_GT(stats.searchedBlocks, 100);
-  EXPECT_GT(stats.changedPixels, 1000);
-}
-
-// A frame combed all over: the full interpolation of method 2, no search, no restore.
-TEST_P(Method5Level, FrameInterlacedAllOverIsFullyInterpolated) {
-  uint32_t flags = 0;
-  if (!levelFlags(GetParam(), &flags)) GTEST_SKIP();
-  const uint32_t w = 64, h = 32;
-  std::vector<uint8_t> frame(w * h * 3 / 2);
-  for (uint32_t y = 0; y < h; ++y) std::memset(&frame[y * w], y % 2 ? 255 : 0, w);
-  auto rng = seededRng(64);
-  fillRandom(frame.data() + w * h, w * h / 2, rng);
-  MEDeinterlacer engine(flags);
-  engine.init(w, h);
-  DeinterlaceParameters p = kDefaultParameters;
-  p.method = 2;
-  std::vector<uint8_t> want(frame.size()), got(frame.size(), 0x33);
-  engine.process(frame.data(), want.data(), &p);
-  p.method = 5;
-  p.replaceOnlyInterlaced = 1;
-  p.blockDistanceThreshold = -1;
-  p.replacementThreshold = -1;
-  engine.process(frame.data(), got.data(), &p);
-  EXPECT_EQ(got, want);
-  for (uint32_t i = 0; i < engine.blockCount; ++i) {
-    EXPECT_EQ(engine.blockMotion[i].distance, 0u);
-    EXPECT_EQ(engine.blockMotion[i].dx, 0);
-    EXPECT_EQ(engine.blockMotion[i].dy, 0);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Levels, Method5Level, ::testing::Values("scalar", "sse2", "avx2"),
-                         [](const auto& p) { return p.param; });
+INSTANTIATE_TEST_SUITE_P(Levels, Method5Level, WDI_ALL_KERNEL_LEVELS, test::levelName);
 
 }  // namespace
 }  // namespace wdi

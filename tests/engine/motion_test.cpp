@@ -6,58 +6,30 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_rig.h"
 #include "engine/me_deinterlacer.h"
 #include "engine/motion_model.h"
-#include "platform/cpu.h"
 #include "support/guarded_buffer.h"
 
 namespace wdi {
 namespace {
 
 using test::fillRandom;
+using test::Rig;
 using test::seededRng;
 
-// Kernel flags of a named level, or false when the CPU lacks it.
-bool levelFlags(const std::string& name, uint32_t* flags) {
-  uint32_t mask = 0;
-  if (!cpuLevelMask(name.c_str(), &mask)) return false;
-  uint32_t needed = 0;
-  if (name == "sse2") needed = kCpuSse2;
-  if (name == "avx2") needed = kCpuAvx2;
-  if ((cpuDetect() & needed) != needed) return false;
-  *flags = cpuDetect() & mask;
-  return true;
+// Method 4 after the detection and interpolation: what process() runs on the frame that
+// `rig.dst`, `interlaceMap` and `blockInterlaceCounts` hold.
+void searchFrame(Rig& rig, const DeinterlaceParameters& p) {
+  MEDeinterlacer& engine = rig.engine;
+  engine.params = p;
+  const EngineKernels& k = engine.kernels();
+  k.buildReducedImage(engine.srcReduced.get(), engine.srcY, engine.width, engine.height);
+  k.buildReducedImage(engine.dstReduced.get(), engine.dstY, engine.width, engine.height);
+  std::memset(engine.blockMotion.get(), 0, sizeof(BlockMotion) * engine.blockCount);
+  for (uint32_t i = 0; i < engine.blockCount; ++i)
+    if (engine.blockInterlaceCounts[i] > 32) engine.estimateBlockMotion(i, p.searchArea);
 }
-
-// One engine and a pair of frames of exactly the frame size (a sanitizer sees any read
-// past them).
-struct Rig {
-  Rig(const std::string& level, uint32_t w, uint32_t h)
-      : flags(0),
-        ok(levelFlags(level, &flags)),
-        engine(flags),
-        src(size_t(w) * h * 3 / 2),
-        dst(size_t(w) * h * 3 / 2) {
-    engine.init(w, h);
-    engine.setFrame(src.data(), dst.data());
-  }
-  // Method 4 after the detection and interpolation: what process() runs on the frame that
-  // `dst`, `interlaceMap` and `blockInterlaceCounts` hold.
-  void searchFrame(const DeinterlaceParameters& p) {
-    engine.params = p;
-    const EngineKernels& k = engine.kernels();
-    k.buildReducedImage(engine.srcReduced.get(), engine.srcY, engine.width, engine.height);
-    k.buildReducedImage(engine.dstReduced.get(), engine.dstY, engine.width, engine.height);
-    std::memset(engine.blockMotion.get(), 0, sizeof(BlockMotion) * engine.blockCount);
-    for (uint32_t i = 0; i < engine.blockCount; ++i)
-      if (engine.blockInterlaceCounts[i] > 32) engine.estimateBlockMotion(i, p.searchArea);
-  }
-  uint32_t flags;
-  bool ok;
-  MEDeinterlacer engine;
-  std::vector<uint8_t> src;
-  std::vector<uint8_t> dst;
-};
 
 // The source luma as a moving texture, the destination luma as its "interpolation": odd
 // rows copied, even rows the mean of the odd rows around them.
@@ -75,7 +47,7 @@ void fillFrames(Rig& rig, int mx, int my, std::mt19937& rng) {
     }
 }
 
-class Method4Level : public ::testing::TestWithParam<std::string> {};
+class Method4Level : public ::testing::TestWithParam<test::KernelLevel> {};
 
 TEST_P(Method4Level, CoarseSearchRecordsScaledOffsetAndDistance) {
   Rig rig(GetParam(), 64, 64);
@@ -240,7 +212,7 @@ TEST_P(Method4Level, FramesMatchTheModel) {
         DeinterlaceParameters p = kDefaultParameters;
         p.searchArea = area;
         p.blockDistanceThreshold = threshold;
-        rig.searchFrame(p);
+        searchFrame(rig, p);
         SCOPED_TRACE(testing::Message() << size[0] << "x" << size[1] << " area " << area
                                         << " threshold " << threshold);
         ASSERT_EQ(0, std::memcmp(rig.dst.data(), want.data(), e.lumaSize));
@@ -273,70 +245,7 @@ TEST_P(Method4Level, FramesMatchTheModel) {
   EXPECT_GT(narrowed, 20);
 }
 
-// Whole frames through process(), with the real detection and interpolation.
-TEST_P(Method4Level, ProcessMatchesMethod3AndTheModel) {
-  uint32_t flags = 0;
-  if (!levelFlags(GetParam(), &flags)) GTEST_SKIP();
-  auto rng = seededRng(404);
-  const int32_t areas[] = {-1, 0, 3, 4, 16, 17};
-  const int32_t thresholds[] = {0, 8192, 100000, 16777217};
-  const uint32_t sizes[][2] = {{48, 48}, {80, 48}, {160, 96}, {320, 240}};
-  test::EndToEndStats stats;
-  for (const auto& size : sizes) {
-    const uint32_t w = size[0], h = size[1];
-    for (int trial = 0; trial < 12; ++trial) {
-      std::vector<uint8_t> frame =
-          test::combedScene(w, h, int(rng() % 13) - 6, 2 * (int(rng() % 5) - 2), rng);
-      frame.resize(size_t(w) * h * 3 / 2);
-      fillRandom(frame.data() + size_t(w) * h, frame.size() - size_t(w) * h, rng);
-      DeinterlaceParameters p = kDefaultParameters;
-      p.method = 4;
-      p.searchArea = areas[rng() % 6];
-      p.blockDistanceThreshold = thresholds[rng() % 4];
-      p.replaceOnlyInterlaced = uint8_t(rng() % 2);
-      const std::string diff = test::compareWithModel(flags, w, h, frame, p, stats);
-      EXPECT_EQ(diff, "") << w << "x" << h << " area " << p.searchArea << " threshold "
-                          << p.blockDistanceThreshold << " restore "
-                          << int(p.replaceOnlyInterlaced);
-    }
-  }
-  std::printf("frames %d, whole-frame %d, searched blocks %d, changed pixels %d\n", stats.frames,
-              stats.wholeFrame, stats.searchedBlocks, stats.changedPixels);
-  EXPECT_LT(stats.wholeFrame, stats.frames / 2);
-  EXPECT_GT(stats.searchedBlocks, 100);
-  EXPECT_GT(stats.changedPixels, 1000);
-}
-
-// A frame combed all over: the full interpolation of method 2, no search, no restore.
-TEST_P(Method4Level, FrameInterlacedAllOverIsFullyInterpolated) {
-  uint32_t flags = 0;
-  if (!levelFlags(GetParam(), &flags)) GTEST_SKIP();
-  const uint32_t w = 64, h = 32;
-  std::vector<uint8_t> frame(w * h * 3 / 2);
-  for (uint32_t y = 0; y < h; ++y) std::memset(&frame[y * w], y % 2 ? 255 : 0, w);
-  auto rng = seededRng(64);
-  fillRandom(frame.data() + w * h, w * h / 2, rng);
-  MEDeinterlacer engine(flags);
-  engine.init(w, h);
-  DeinterlaceParameters p = kDefaultParameters;
-  p.method = 2;
-  std::vector<uint8_t> want(frame.size()), got(frame.size(), 0x33);
-  engine.process(frame.data(), want.data(), &p);
-  p.method = 4;
-  p.replaceOnlyInterlaced = 1;
-  p.blockDistanceThreshold = -1;
-  p.replacementThreshold = -1;
-  engine.process(frame.data(), got.data(), &p);
-  EXPECT_EQ(got, want);
-  for (uint32_t i = 0; i < engine.blockCount; ++i) {
-    EXPECT_EQ(engine.blockMotion[i].distance, 0u);
-    EXPECT_EQ(engine.blockMotion[i].dx, 0);
-    EXPECT_EQ(engine.blockMotion[i].dy, 0);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Levels, Method4Level, ::testing::Values("scalar", "sse2", "avx2"),
-                         [](const auto& p) { return p.param; });
+INSTANTIATE_TEST_SUITE_P(Levels, Method4Level, WDI_ALL_KERNEL_LEVELS, test::levelName);
 
 }  // namespace
 }  // namespace wdi

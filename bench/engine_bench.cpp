@@ -9,42 +9,24 @@
 #include <string>
 #include <vector>
 
+#include "bench_content.h"
 #include "engine/deinterlace_parameters.h"
 #include "engine/kernels.h"
 #include "engine/me_deinterlacer.h"
 #include "pipeline/yuv420_frame.h"
-#include "platform/cpu.h"
 
 namespace {
 
 using wdi::Yuv420Frame;
-
-struct LevelInfo {
-  const char* name;
-};
-const LevelInfo kLevels[] = {{"scalar"}, {"sse2"}, {"avx2"}};
-
-struct SizeInfo {
-  uint32_t w;
-  uint32_t h;
-};
-const SizeInfo kSizes[] = {{720, 576}, {1920, 1088}};
-
-bool levelFlags(benchmark::State& state, const char* level, uint32_t* flags) {
-  uint32_t mask = 0;
-  wdi::cpuLevelMask(level, &mask);
-  if ((wdi::cpuDetect() & mask) != mask) {
-    state.SkipWithError("level not supported by this CPU");
-    return false;
-  }
-  *flags = wdi::cpuDetect() & mask;
-  return true;
-}
+using wdi::bench::FrameSize;
+using wdi::bench::kFrameSizes;
+using wdi::bench::kLevels;
+using wdi::bench::levelFlags;
 
 uint8_t texture(double x, double y) {
   const double v = 128.0 + 55.0 * std::sin(x * 0.31) * std::cos(y * 0.23) +
                    35.0 * std::sin((x + 2.0 * y) * 0.9) * std::sin(y * 0.05 + x * 0.02);
-  return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+  return wdi::bench::clampToByte(v);
 }
 
 // Even rows show the picture at time 0, odd rows at time 1.
@@ -64,15 +46,11 @@ void paintPlane(uint8_t* p, uint32_t w, uint32_t h, double scale) {
 }
 
 std::vector<uint8_t> interlacedFrame(uint32_t w, uint32_t h) {
-  std::vector<uint8_t> f(Yuv420Frame::bytes(w, h));
-  paintPlane(f.data(), w, h, 1.0);
-  paintPlane(f.data() + Yuv420Frame::vOffset(w, h), w / 2, h / 2, 2.0);
-  paintPlane(f.data() + Yuv420Frame::uOffset(w, h), w / 2, h / 2, 2.0);
-  return f;
+  return wdi::bench::paintFrame(w, h, paintPlane);
 }
 
 void setLabel(benchmark::State& state, const char* level, uint32_t w, uint32_t h) {
-  state.SetLabel(std::string(level) + " " + std::to_string(w) + "x" + std::to_string(h));
+  state.SetLabel(wdi::bench::sizeLabel(level, w, h));
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * w * h);
 }
 
@@ -165,16 +143,16 @@ void method(benchmark::State& state, const char* level, uint32_t w, uint32_t h, 
 // Names read kernel/variant/level/size, registered so that the levels of one
 // kernel and size stand side by side.
 template <typename Fn, typename... Args>
-void registerLevels(const std::string& kernel, const SizeInfo& s, Fn fn, Args... args) {
-  for (const LevelInfo& l : kLevels) {
+void registerLevels(const std::string& kernel, const FrameSize& s, Fn fn, Args... args) {
+  for (const char* level : kLevels) {
     const std::string name =
-        kernel + "/" + l.name + "/" + std::to_string(s.w) + "x" + std::to_string(s.h);
-    benchmark::RegisterBenchmark(name.c_str(), fn, l.name, s.w, s.h, args...);
+        kernel + "/" + level + "/" + std::to_string(s.w) + "x" + std::to_string(s.h);
+    benchmark::RegisterBenchmark(name.c_str(), fn, level, s.w, s.h, args...);
   }
 }
 
 const bool kRegistered = [] {
-  for (const SizeInfo& s : kSizes) {
+  for (const FrameSize& s : kFrameSizes) {
     registerLevels("doubleFields", s, doubleFields);
     registerLevels("interpolateLuma/masked", s, interpolateLuma, 0);
     registerLevels("interpolateLuma/all", s, interpolateLuma, 1);

@@ -9,25 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "bench_content.h"
 #include "engine/deinterlace_parameters.h"
 #include "engine/kernels.h"
 #include "engine/me_deinterlacer.h"
-#include "platform/cpu.h"
 
 namespace {
 
-const char* const kLevels[] = {"scalar", "sse2", "avx2"};
-
-bool levelFlags(benchmark::State& state, const char* level, uint32_t* flags) {
-  uint32_t mask = 0;
-  wdi::cpuLevelMask(level, &mask);
-  if ((wdi::cpuDetect() & mask) != mask) {
-    state.SkipWithError("level not supported by this CPU");
-    return false;
-  }
-  *flags = wdi::cpuDetect() & mask;
-  return true;
-}
+using wdi::bench::kFrameSizes;
+using wdi::bench::kLevels;
+using wdi::bench::levelFlags;
 
 // The content kinds: still; a moving texture whose detail the coarse search's reduced
 // images can follow (even displacements, detail coarser than two pixels across); and one
@@ -42,7 +33,7 @@ uint8_t texture(double x, double y, bool fine) {
   const double v = 128.0 + 45.0 * std::sin(x * 0.37 + 0.06 * y) * std::cos(y * 0.09) +
                    30.0 * std::sin((x - 0.5 * y) * 0.71) +
                    20.0 * std::cos(x * (fine ? 1.3 : 0.6) + y * 0.03);
-  return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+  return wdi::bench::clampToByte(v);
 }
 
 // Even rows show the picture at time 0, odd rows at time 1. With motion, the middle half
@@ -64,12 +55,10 @@ void paintPlane(uint8_t* p, uint32_t w, uint32_t h, double scale, Content conten
 }
 
 std::vector<uint8_t> frame(uint32_t w, uint32_t h, Content content) {
-  const size_t luma = static_cast<size_t>(w) * h, chroma = luma / 4;
-  std::vector<uint8_t> f(luma + 2 * chroma);
-  paintPlane(f.data(), w, h, 1.0, content);
-  paintPlane(f.data() + luma, w / 2, h / 2, 2.0, content);
-  paintPlane(f.data() + luma + chroma, w / 2, h / 2, 2.0, content);
-  return f;
+  return wdi::bench::paintFrame(w, h,
+                                [content](uint8_t* p, uint32_t pw, uint32_t ph, double scale) {
+                                  paintPlane(p, pw, ph, scale, content);
+                                });
 }
 
 void method(benchmark::State& state, const char* level, uint32_t w, uint32_t h, Content content,
@@ -100,7 +89,7 @@ void method(benchmark::State& state, const char* level, uint32_t w, uint32_t h, 
   uint32_t records = 0;
   for (uint32_t i = 0; i < engine.blockCount; ++i) records += engine.blockMotion[i].distance != 0;
   state.counters["whole"] = m >= 4 && records == 0 && searched != 0 ? 1 : 0;
-  state.SetLabel(std::string(level) + " " + std::to_string(w) + "x" + std::to_string(h));
+  state.SetLabel(wdi::bench::sizeLabel(level, w, h));
 }
 
 // One distance per candidate of a scan across a random plane.
@@ -126,15 +115,14 @@ void distance(benchmark::State& state, const char* level, bool field, uint32_t l
 }
 
 const bool kRegistered = [] {
-  const uint32_t sizes[][2] = {{720, 576}, {1920, 1088}};
-  for (const auto& s : sizes) {
+  for (const wdi::bench::FrameSize& s : kFrameSizes) {
     for (Content content : {Content::Moving, Content::MovingFine, Content::Still}) {
       for (int32_t m = 3; m <= 5; ++m) {
         for (const char* level : kLevels) {
           const std::string name = "motion/method" + std::to_string(m) + "/" +
                                    kContentNames[static_cast<int>(content)] + "/" + level + "/" +
-                                   std::to_string(s[0]) + "x" + std::to_string(s[1]);
-          benchmark::RegisterBenchmark(name.c_str(), method, level, s[0], s[1], content, m)
+                                   std::to_string(s.w) + "x" + std::to_string(s.h);
+          benchmark::RegisterBenchmark(name.c_str(), method, level, s.w, s.h, content, m)
               ->Unit(benchmark::kMillisecond);
         }
       }

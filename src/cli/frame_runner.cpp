@@ -13,6 +13,7 @@ namespace {
 struct Slot {
   std::unique_ptr<uint8_t[]> in;
   std::unique_ptr<uint8_t[]> out;
+  PendingFrame pending;
   bool done = false;
 };
 
@@ -36,12 +37,13 @@ RunResult runInline(FrameSource& source, FrameSink& sink, FrameProcessor& proces
   Slot slot;
   if (!ensureBuffers(slot, inBytes, outBytes, &result)) return result;
   for (;;) {
-    const FrameSource::Result r = source.read(slot.in.get(), &result.error);
+    const FrameSource::Result r = source.locate(slot.in.get(), &slot.pending, &result.error);
     if (r == FrameSource::Result::End) break;
     if (r == FrameSource::Result::Error) {
       result.ok = false;
       break;
     }
+    if (slot.pending.data != nullptr) source.fill(slot.in.get(), slot.pending);
     processor.process(slot.in.get(), slot.out.get());
     if (!sink.write(slot.out.get(), &result.error)) {
       result.ok = false;
@@ -79,6 +81,7 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
       if (taken == queued) return;  // stopping with nothing left
       Slot& slot = slots[taken++ % slotCount];
       lock.unlock();
+      if (slot.pending.data != nullptr) source.fill(slot.in.get(), slot.pending);
       processor->process(slot.in.get(), slot.out.get());
       lock.lock();
       slot.done = true;
@@ -121,7 +124,7 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
         readEnded = true;
         break;
       }
-      const FrameSource::Result r = source.read(slot.in.get(), &readError);
+      const FrameSource::Result r = source.locate(slot.in.get(), &slot.pending, &readError);
       if (r != FrameSource::Result::Frame) {
         readEnded = true;
         if (r == FrameSource::Result::Error && result.ok) {

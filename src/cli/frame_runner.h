@@ -11,12 +11,27 @@
 
 namespace wdi::cli {
 
+// Where a frame that the reading thread only located can be copied from.
+struct PendingFrame {
+  const uint8_t* data = nullptr;  // null: the frame is already in its buffer
+};
+
 class FrameSource {
  public:
   enum class Result { Frame, End, Error };
   virtual ~FrameSource() = default;
   // Fills `frame` with the next frame.
   virtual Result read(uint8_t* frame, std::string* error) = 0;
+  // Like read(), but a source may leave the copying of the frame to fill(),
+  // which the runner calls on the worker just before the frame is processed:
+  // the copies of several frames then run in parallel and each lands in the
+  // cache of the core that processes it. fill() may run on several workers
+  // at once.
+  virtual Result locate(uint8_t* frame, PendingFrame* pending, std::string* error) {
+    *pending = PendingFrame{};
+    return read(frame, error);
+  }
+  virtual void fill(uint8_t* /*frame*/, const PendingFrame& /*pending*/) {}
 };
 
 class FrameSink {

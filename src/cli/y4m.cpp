@@ -197,19 +197,27 @@ bool Y4mReader::readHeader(std::string* error) {
   return true;
 }
 
-bool Y4mReader::copyMappedFrame(const PlaneRef planes[3]) {
+const uint8_t* Y4mReader::locateMappedFrame(const PlaneRef planes[3]) {
   const uint8_t* p = map_.data() + mapOffset_;
   const size_t left = map_.size() - mapOffset_;
   const auto* end =
       static_cast<const uint8_t*>(std::memchr(p, '\n', std::min(left, kMaxLineBytes)));
   if (end == nullptr || end - p < 5 || std::memcmp(p, "FRAME", 5) != 0 ||
       (end - p > 5 && p[5] != ' ')) {
-    return false;
+    return nullptr;
   }
   size_t need = static_cast<size_t>(end - p) + 1;
   for (int i = 0; i < 3; ++i) need += static_cast<size_t>(planes[i].width) * planes[i].height;
-  if (need > left) return false;
-  p = end + 1;
+  if (need > left) return nullptr;
+  mapOffset_ += need;
+  // Frames handed out but not yet copied stay mapped; should a page be let go
+  // early anyway, it is only faulted in again from the page cache.
+  if (mapOffset_ > releaseLag_) map_.release(mapOffset_ - releaseLag_);
+  return end + 1;
+}
+
+void Y4mReader::copyPlanes(const uint8_t* mapped, const PlaneRef planes[3]) {
+  const uint8_t* p = mapped;
   for (int i = 0; i < 3; ++i) {
     const PlaneRef& pl = planes[i];
     if (pl.stride == pl.width) {
@@ -221,20 +229,28 @@ bool Y4mReader::copyMappedFrame(const PlaneRef planes[3]) {
       std::memcpy(pl.data + y * pl.stride, p, pl.width);
     }
   }
-  mapOffset_ += need;
-  map_.release(mapOffset_);
-  return true;
 }
 
 Y4mReader::Result Y4mReader::readFrame(const PlaneRef planes[3], std::string* error) {
-  if (map_.mapped()) {
-    if (copyMappedFrame(planes)) {
+  const uint8_t* mapped = nullptr;
+  const Result r = nextFrame(planes, &mapped, error);
+  if (mapped != nullptr) copyPlanes(mapped, planes);
+  return r;
+}
+
+Y4mReader::Result Y4mReader::nextFrame(const PlaneRef planes[3], const uint8_t** mapped,
+                                       std::string* error) {
+  *mapped = nullptr;
+  if (map_.mapped() && !mapEnded_) {
+    if (const uint8_t* data = locateMappedFrame(planes)) {
       ++frames_;
+      *mapped = data;
       return Result::Frame;
     }
-    // The end, a damaged frame or bytes added since the mapping: stdio
-    // takes over where the mapped frames stopped and says what it finds.
-    map_.unmap();
+    // The end, a damaged frame or bytes added since the mapping: stdio takes
+    // over where the mapped frames stopped and says what it finds. The
+    // mapping stays, as frames located in it may not be copied yet.
+    mapEnded_ = true;
     if (std::fseek(file_, mapStart_ + static_cast<long>(mapOffset_), SEEK_SET) != 0) {
       *error = readFailure("cannot seek");
       return Result::Error;

@@ -45,6 +45,17 @@ class Y4mReader {
   // Cr). End means the stream ended cleanly before a frame; a frame cut
   // short is an Error.
   Result readFrame(const PlaneRef planes[3], std::string* error);
+
+  // As readFrame, except that a frame lying whole in the mapping of a
+  // regular file is not copied: *mapped then points at its planes (Y4M order,
+  // packed), valid while the reader lives, for copyPlanes, which may run on
+  // any thread. Other frames are read into `planes` and *mapped is null.
+  Result nextFrame(const PlaneRef planes[3], const uint8_t** mapped, std::string* error);
+  static void copyPlanes(const uint8_t* mapped, const PlaneRef planes[3]);
+
+  // Bytes behind the newest located frame that stay mapped: frames located
+  // but not yet copied (default: none).
+  void setReleaseLag(size_t bytes) { releaseLag_ = bytes; }
   uint64_t framesRead() const { return frames_; }
 
  private:
@@ -52,9 +63,9 @@ class Y4mReader {
   // error or at the end of the stream; `count` tells how many bytes came.
   bool readLine(std::string* line, size_t* count);
   std::string readFailure(const std::string& what) const;
-  // A whole well-formed frame out of the mapping; false leaves everything
-  // to the stdio path from the mapped position on.
-  bool copyMappedFrame(const PlaneRef planes[3]);
+  // The planes of a whole well-formed frame in the mapping, or null, which
+  // leaves everything to the stdio path from the mapped position on.
+  const uint8_t* locateMappedFrame(const PlaneRef planes[3]);
 
   std::FILE* file_;
   std::string name_;
@@ -64,6 +75,8 @@ class Y4mReader {
   MappedFile map_;
   long mapStart_ = 0;
   size_t mapOffset_ = 0;
+  bool mapEnded_ = false;
+  size_t releaseLag_ = 0;
 };
 
 class Y4mWriter {

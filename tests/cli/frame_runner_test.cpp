@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <vector>
 
 namespace wdi::cli {
 namespace {
@@ -27,6 +29,44 @@ class CountingSource : public FrameSource {
  private:
   uint64_t count_;
   bool failAtEnd_;
+  uint64_t next_ = 0;
+};
+
+// The same frames, left to fill() on the worker: locate() only notes where
+// frame k lies in a buffer that holds them all. Every other frame is read at
+// once, as a source falls back to reading when a frame is not mapped.
+class DeferringSource : public FrameSource {
+ public:
+  explicit DeferringSource(uint64_t count) : all_(count * kBytes), count_(count) {
+    for (size_t k = 0; k < count; ++k)
+      for (size_t i = 0; i < kBytes; ++i) all_[k * kBytes + i] = static_cast<uint8_t>(k * 7 + i);
+  }
+  Result read(uint8_t* frame, std::string* error) override {
+    PendingFrame pending;
+    const Result r = locate(frame, &pending, error);
+    if (pending.data != nullptr) fill(frame, pending);
+    return r;
+  }
+  Result locate(uint8_t* frame, PendingFrame* pending, std::string*) override {
+    *pending = PendingFrame{};
+    if (next_ == count_) return Result::End;
+    const uint8_t* data = all_.data() + next_ * kBytes;
+    if (next_++ % 2 == 0) {
+      pending->data = data;
+    } else {
+      std::memcpy(frame, data, kBytes);
+    }
+    return Result::Frame;
+  }
+  void fill(uint8_t* frame, const PendingFrame& pending) override {
+    std::memcpy(frame, pending.data, kBytes);
+    fills.fetch_add(1);
+  }
+  std::atomic<int> fills{0};
+
+ private:
+  std::vector<uint8_t> all_;
+  uint64_t count_;
   uint64_t next_ = 0;
 };
 
@@ -62,6 +102,20 @@ std::vector<std::unique_ptr<FrameProcessor>> workers(size_t n) {
   std::vector<std::unique_ptr<FrameProcessor>> v;
   for (size_t i = 0; i < n; ++i) v.push_back(std::make_unique<Scrambler>());
   return v;
+}
+
+TEST(FrameRunner, FramesFilledByTheWorkersComeOutAsRead) {
+  CountingSource plain(100, false);
+  RecordingSink expected;
+  ASSERT_TRUE(runFrames(plain, expected, workers(1), kBytes, kBytes, {}).ok);
+  for (size_t n : {1, 2, 3}) {
+    DeferringSource source(100);
+    RecordingSink sink;
+    const RunResult r = runFrames(source, sink, workers(n), kBytes, kBytes, {});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(sink.frames, expected.frames) << n << " workers";
+    EXPECT_EQ(source.fills.load(), 50) << n << " workers";
+  }
 }
 
 TEST(FrameRunner, OutputIsTheSameForAnyNumberOfWorkers) {

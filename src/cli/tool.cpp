@@ -191,8 +191,9 @@ bool processY4m(const CliOptions& o, const std::string& inPath, const std::strin
   Y4mWriter writer(out.get(), outName);
   if (!writer.writeHeader(progressiveHeaderLine(reader.header()), error)) return false;
 
-  // Frames in flight (located, not yet copied: at most two per worker) keep
-  // their pages mapped; a single thread copies each frame at once.
+  // Frames in flight (located, not yet copied: fewer than two per worker)
+  // keep their pages mapped; a single thread has copied each frame before it
+  // locates the next.
   reader.setReleaseLag(threads == 1 ? 0 : 2 * size_t{threads} * (g.pictureBytes() + 64));
   Y4mSource source(reader, g);
   Y4mSink sink(writer, g);

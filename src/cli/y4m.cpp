@@ -209,10 +209,12 @@ const uint8_t* Y4mReader::locateMappedFrame(const PlaneRef planes[3]) {
   size_t need = static_cast<size_t>(end - p) + 1;
   for (int i = 0; i < 3; ++i) need += static_cast<size_t>(planes[i].width) * planes[i].height;
   if (need > left) return nullptr;
-  mapOffset_ += need;
-  // Frames handed out but not yet copied stay mapped; should a page be let go
-  // early anyway, it is only faulted in again from the page cache.
+  // The frames before this one are copied, except the last `releaseLag_`
+  // bytes of them when workers copy frames in flight; those stay mapped.
+  // (A page let go too early would only be faulted in again from the page
+  // cache, but then it would stay.)
   if (mapOffset_ > releaseLag_) map_.release(mapOffset_ - releaseLag_);
+  mapOffset_ += need;
   return end + 1;
 }
 

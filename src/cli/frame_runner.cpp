@@ -75,14 +75,22 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
   bool stopping = false;
 
   auto worker = [&](FrameProcessor* processor) {
+    // Frames the worker copies itself go to its own input buffer, which stays
+    // in its cache from frame to frame instead of rotating through the slots.
+    std::unique_ptr<uint8_t[]> own;
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
       workReady.wait(lock, [&] { return stopping || taken < queued; });
       if (taken == queued) return;  // stopping with nothing left
       Slot& slot = slots[taken++ % slotCount];
       lock.unlock();
-      if (slot.pending.data != nullptr) source.fill(slot.in.get(), slot.pending);
-      processor->process(slot.in.get(), slot.out.get());
+      uint8_t* in = slot.in.get();
+      if (slot.pending.data != nullptr) {
+        if (!own) own.reset(new (std::nothrow) uint8_t[inBytes]);
+        if (own) in = own.get();
+        source.fill(in, slot.pending);
+      }
+      processor->process(in, slot.out.get());
       lock.lock();
       slot.done = true;
       frameDone.notify_all();

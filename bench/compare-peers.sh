@@ -155,7 +155,7 @@ run_size() {
   FPS=() WHOLE=()
   for k in "${keys[@]}"; do
     FPS[$k]=$(awk -v n=$((frames - SHORT)) -v a="${BEST[$k-input]}" -v b="${BEST[$k-short]}" \
-      'BEGIN { printf "%.1f", (a > b) ? n * 1e9 / (a - b) : 0 }')
+      'BEGIN { if (a > b) printf "%.1f", n * 1e9 / (a - b); else printf "-" }')
     WHOLE[$k]=$(awk -v n="$frames" -v ns="${BEST[$k-input]}" 'BEGIN { printf "%.1f", n * 1e9 / ns }')
   done
 
@@ -226,7 +226,7 @@ print_size() {
   for k in ff-yadif-1 ff-yadif-d ff-bwdif-1 ff-bwdif-d ff-w3fdif-1 ff-w3fdif-d ff-copy-1 \
     wd-1-1 wd-1-2 wd-2-1 wd-2-2 wd-3-1 wd-3-2 wd-4-1 wd-4-2 wd-5-1 wd-5-2 wd-bgr-1; do
     printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "$(label "$k")" "$(threads_of "$k")" \
-      "${FPS[$k]}" "$(awk -v a="${FPS[$k]}" -v b="$yadif" 'BEGIN { printf "%.2f", a / b }')" \
+      "${FPS[$k]}" "$(ratio "${FPS[$k]}" "$yadif")" \
       "${WHOLE[$k]}" "${ALL[$k]}" "${REBUILT[$k]}" "${KEPT[$k]}"
     RESULT[$size\|$k]=${FPS[$k]}
   done
@@ -248,8 +248,9 @@ print_size() {
 }
 
 # --- targets -----------------------------------------------------------------
-verdict() { awk -v a="$1" -v b="$2" 'BEGIN { print (a >= b) ? "met" : "NOT MET" }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+verdict() { awk -v a="$1" -v b="$2" 'BEGIN { print (a != "-" && a >= b) ? "met" : "NOT MET" }'; }
+# "-" when a figure is missing (a run on the short clip as slow as on the whole one).
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%.2f", a / b; else printf "-" }'; }
 
 print_targets() {
   local size r

@@ -18,7 +18,7 @@
 # over the difference of the best wall times of RUNS rounds, so that start-up
 # (large for ffmpeg) counts for nobody; "whole" is frames over the wall time
 # of the whole command. The rounds go over all commands in turn so that a
-# disturbance spreads over all of them. The ratios of the targets (issue 9)
+# disturbance spreads over all of them. The ratios of the speed targets
 # are printed at the end.
 # Quality is luma PSNR against the progressive picture at the time of the
 # field each method keeps (yadif/bwdif/w3fdif keep the top field of a

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config clang-format
           libgtest-dev libgmock-dev googletest libbenchmark-dev libpng-dev
-          g++-mingw-w64-i686 wine wine32:i386 xvfb xauth
+          g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xauth
           ffmpeg frei0r-plugins-dev python3
           imagemagick
           clang libclang-rt-14-dev

@@ -30,9 +30,11 @@ DetectionSetup beginDetection(uint8_t* map, uint8_t* counts, uint32_t width, uin
   std::memset(map + (height - 1) * stride + width - 4, 0xFF, 3);
 
   DetectionSetup s;
-  // Truncating division of the signed threshold; a 16-bit lane keeps the low bits.
-  const int32_t half = threshold / 2;
-  const int low = static_cast<int>(static_cast<uint32_t>(half) & 0xFFFFu);
+  // Half the threshold rounded down (an odd negative value rounds towards minus
+  // infinity); the unsigned shift differs from that only in bit 31, which the
+  // 16-bit lane drops with the rest of the high half.
+  const uint32_t half = static_cast<uint32_t>(threshold) >> 1;
+  const int low = static_cast<int>(half & 0xFFFFu);
   s.compare = static_cast<int16_t>(low >= 0x8000 ? low - 0x10000 : low);
   // A signed 32-bit quotient: 0 once the frame has more than 2^28 pixels.
   const int64_t area = static_cast<int64_t>(width) * height;

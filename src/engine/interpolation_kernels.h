@@ -22,7 +22,7 @@ int detectInterlaceC(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint32_
 
 // Pieces of the detection that the SIMD versions share with the reference.
 struct DetectionSetup {
-  int16_t compare;  // threshold / 2, low 16 bits read as signed
+  int16_t compare;  // threshold halved rounding down, low 16 bits read as signed
   int32_t scale;    // floor(2^28 / (width * height))
 };
 

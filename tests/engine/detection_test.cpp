@@ -122,9 +122,12 @@ TEST_P(Detection, ThresholdKeepsTheLow16BitsOfItsHalf) {
   for (uint32_t y = 0; y <= 48; ++y) {
     for (uint32_t x = 0; x < 80; ++x) p.at(x, y) = static_cast<uint8_t>(p.at(x, y) / 16 + 100);
   }
-  // threshold / 2 truncates towards zero: 0, 1 and -1 all give 0.
+  // Half the threshold rounded down: 0 and 1 give 0, -1 and -2 give -1
+  // (4294967295 from the dialog is -1 here).
   EXPECT_EQ(detect(p, 0), detect(p, 1));
-  EXPECT_EQ(detect(p, 0), detect(p, -1));
+  EXPECT_EQ(detect(p, -1), detect(p, -2));
+  EXPECT_FALSE(detect(p, 0) == detect(p, -1));
+  EXPECT_EQ(detect(p, -3), detect(p, -4));      // -2
   EXPECT_EQ(detect(p, 0), detect(p, INT_MIN));  // -2^30: low bits 0
   EXPECT_EQ(detect(p, 96), detect(p, 2 * 65536 + 96));
   EXPECT_EQ(detect(p, -2), detect(p, 0x1FFFE));  // 0xFFFF reads as -1
@@ -172,7 +175,8 @@ TEST(DetectionSetup, ScaleAndComparisonValue) {
   EXPECT_EQ(128, beginDetection(map.data(), counts.data(), 1920, 1088, 48).scale);
   EXPECT_EQ(24, beginDetection(map.data(), counts.data(), 64, 32, 48).compare);
   EXPECT_EQ(-1, beginDetection(map.data(), counts.data(), 64, 32, 0x1FFFF).compare);
-  EXPECT_EQ(-3, beginDetection(map.data(), counts.data(), 64, 32, -7).compare);
+  EXPECT_EQ(-4, beginDetection(map.data(), counts.data(), 64, 32, -7).compare);
+  EXPECT_EQ(-1, beginDetection(map.data(), counts.data(), 64, 32, -1).compare);
   // For 720 x 576 the return comes once the total reaches 103724.
   EXPECT_LE(int64_t{103723} * 647, kDetectionLimit);
   EXPECT_GT(int64_t{103724} * 647, kDetectionLimit);

@@ -10,42 +10,34 @@ namespace wdi::cli {
 
 namespace {
 
-struct Slot {
-  std::unique_ptr<uint8_t[]> in;
-  std::unique_ptr<uint8_t[]> out;
-  PendingFrame pending;
-  bool done = false;
-};
+constexpr char kOutOfMemory[] = "out of memory for the frame buffers";
 
-// Buffers come on first use, so a short stream of large frames takes only
+// Allocates on first use, so that a short stream of large frames takes only
 // what it needs; after that nothing is allocated per frame.
-bool ensureBuffers(Slot& slot, size_t inBytes, size_t outBytes, RunResult* result) {
-  if (slot.in) return true;
-  slot.in.reset(new (std::nothrow) uint8_t[inBytes]);
-  slot.out.reset(new (std::nothrow) uint8_t[outBytes]);
-  if (slot.in && slot.out) return true;
-  slot.in.reset();
-  slot.out.reset();
-  result->ok = false;
-  result->error = "out of memory for the frame buffers";
-  return false;
+bool ensure(std::unique_ptr<uint8_t[]>& buffer, size_t bytes) {
+  if (!buffer) buffer.reset(new (std::nothrow) uint8_t[bytes]);
+  return buffer != nullptr;
 }
 
 RunResult runInline(FrameSource& source, FrameSink& sink, FrameProcessor& processor, size_t inBytes,
                     size_t outBytes, const std::function<void(uint64_t)>& progress) {
   RunResult result;
-  Slot slot;
-  if (!ensureBuffers(slot, inBytes, outBytes, &result)) return result;
+  std::unique_ptr<uint8_t[]> in;
+  std::unique_ptr<uint8_t[]> out;
+  if (!ensure(in, inBytes) || !ensure(out, outBytes)) {
+    result.ok = false;
+    result.error = kOutOfMemory;
+    return result;
+  }
   for (;;) {
-    const FrameSource::Result r = source.locate(slot.in.get(), &slot.pending, &result.error);
+    const FrameSource::Result r = source.read(in.get(), &result.error);
     if (r == FrameSource::Result::End) break;
     if (r == FrameSource::Result::Error) {
       result.ok = false;
       break;
     }
-    if (slot.pending.data != nullptr) source.fill(slot.in.get(), slot.pending);
-    processor.process(slot.in.get(), slot.out.get());
-    if (!sink.write(slot.out.get(), &result.error)) {
+    processor.process(in.get(), out.get());
+    if (!sink.write(out.get(), &result.error)) {
       result.ok = false;
       break;
     }
@@ -54,6 +46,22 @@ RunResult runInline(FrameSource& source, FrameSink& sink, FrameProcessor& proces
   }
   return result;
 }
+
+// A worker's buffers. They outlive the worker's thread: a frame it finished
+// may still wait in `out` for the frames before it to be written.
+struct WorkerBuffers {
+  static constexpr int kOut = 2;
+  std::unique_ptr<uint8_t[]> in;
+  std::unique_ptr<uint8_t[]> out[kOut];
+  bool busy[kOut] = {false, false};  // holds a frame not yet written
+};
+
+// A finished frame waiting for its turn to be written.
+struct Finished {
+  const uint8_t* out = nullptr;
+  bool* busy = nullptr;
+  bool ready = false;
+};
 
 }  // namespace
 
@@ -64,106 +72,102 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
     return runInline(source, sink, *processors[0], inBytes, outBytes, progress);
   }
 
-  // Frame k lives in slot k % slotCount from its read until its write.
-  const size_t slotCount = 2 * processors.size();
-  std::vector<Slot> slots(slotCount);
+  // Each worker reads its next frame in turn, processes it in its own
+  // buffers, and whoever finishes the frame that is next in order writes it
+  // and the finished frames that follow it. Frames stay in the cache of the
+  // core that processed them, and no thread only hands frames around. A
+  // worker with a second output buffer can go on while its finished frame
+  // waits for a slower one before it, so frame k lives in ring slot
+  // k % ring.size() from its reading until its writing.
+  std::vector<WorkerBuffers> buffers(processors.size());
+  std::vector<Finished> ring(processors.size() * WorkerBuffers::kOut);
   std::mutex mutex;
-  std::condition_variable workReady;
-  std::condition_variable frameDone;
-  uint64_t queued = 0;  // frames read
-  uint64_t taken = 0;   // frames a worker has started
-  bool stopping = false;
+  std::condition_variable changed;
+  uint64_t framesRead = 0;
+  uint64_t written = 0;  // changed by the writer only, under the mutex
+  bool readEnded = false;
+  bool writing = false;
+  bool stopped = false;  // a failure: nothing more is read or written
+  RunResult result;
 
-  auto worker = [&](FrameProcessor* processor) {
-    // Frames the worker copies itself go to its own input buffer, which stays
-    // in its cache from frame to frame instead of rotating through the slots.
-    std::unique_ptr<uint8_t[]> own;
+  auto fail = [&](const std::string& error) {  // under the mutex
+    if (result.ok) result.error = error;
+    result.ok = false;
+  };
+
+  // Under the mutex; returns with it held.
+  auto writeInOrder = [&](std::unique_lock<std::mutex>& lock) {
+    if (writing) return;  // the writer sees this frame when it gets to it
+    writing = true;
+    while (!stopped && ring[written % ring.size()].ready) {
+      Finished& f = ring[written % ring.size()];
+      const uint64_t frame = written + 1;
+      lock.unlock();
+      std::string error;
+      const bool ok = sink.write(f.out, &error);
+      if (ok && progress) progress(frame);
+      lock.lock();
+      if (!ok) {
+        fail(error);
+        stopped = true;
+        changed.notify_all();
+        break;
+      }
+      f.ready = false;
+      *f.busy = false;
+      written = frame;
+      changed.notify_all();
+    }
+    writing = false;
+  };
+
+  auto worker = [&](FrameProcessor* processor, WorkerBuffers* own) {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-      workReady.wait(lock, [&] { return stopping || taken < queued; });
-      if (taken == queued) return;  // stopping with nothing left
-      Slot& slot = slots[taken++ % slotCount];
-      lock.unlock();
-      uint8_t* in = slot.in.get();
-      if (slot.pending.data != nullptr) {
-        if (!own) own.reset(new (std::nothrow) uint8_t[inBytes]);
-        if (own) in = own.get();
-        source.fill(in, slot.pending);
+      changed.wait(lock, [&] { return stopped || readEnded || !own->busy[0] || !own->busy[1]; });
+      if (stopped || readEnded) return;
+      const int b = own->busy[0] ? 1 : 0;
+      if (!ensure(own->in, inBytes) || !ensure(own->out[b], outBytes)) {
+        fail(kOutOfMemory);
+        stopped = true;
+        changed.notify_all();
+        return;
       }
-      processor->process(in, slot.out.get());
+      std::string error;
+      const FrameSource::Result r = source.read(own->in.get(), &error);
+      if (r != FrameSource::Result::Frame) {
+        // The frames read before are still processed and written.
+        if (r == FrameSource::Result::Error) fail(error);
+        readEnded = true;
+        changed.notify_all();
+        return;
+      }
+      const uint64_t k = framesRead++;
+      own->busy[b] = true;
+      lock.unlock();
+      processor->process(own->in.get(), own->out[b].get());
       lock.lock();
-      slot.done = true;
-      frameDone.notify_all();
+      ring[k % ring.size()] = Finished{own->out[b].get(), &own->busy[b], true};
+      writeInOrder(lock);
     }
   };
 
-  auto stopWorkers = [&](std::vector<std::thread>& running) {
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      stopping = true;
-      // After a failure the frames still queued are dropped, not processed.
-      taken = queued;
-    }
-    workReady.notify_all();
-    for (auto& t : running) t.join();
-  };
-
-  RunResult result;
   std::vector<std::thread> threads;
   try {
     threads.reserve(processors.size());
-    for (const auto& p : processors) threads.emplace_back(worker, p.get());
+    for (size_t i = 0; i < processors.size(); ++i) {
+      threads.emplace_back(worker, processors[i].get(), &buffers[i]);
+    }
   } catch (const std::exception&) {
-    stopWorkers(threads);
-    result.ok = false;
-    result.error = "cannot start the worker threads";
-    return result;
-  }
-
-  bool readEnded = false;
-  uint64_t written = 0;
-  std::string readError;
-  for (;;) {
-    // Read ahead while a slot is free; the slot of frame `queued` was
-    // written out before, so no worker touches it.
-    while (!readEnded && queued - written < slotCount) {
-      Slot& slot = slots[queued % slotCount];
-      if (!ensureBuffers(slot, inBytes, outBytes, &result)) {
-        readEnded = true;
-        break;
-      }
-      const FrameSource::Result r = source.locate(slot.in.get(), &slot.pending, &readError);
-      if (r != FrameSource::Result::Frame) {
-        readEnded = true;
-        if (r == FrameSource::Result::Error && result.ok) {
-          result.ok = false;
-          result.error = readError;
-        }
-        break;
-      }
-      std::lock_guard<std::mutex> lock(mutex);
-      slot.done = false;
-      ++queued;
-      workReady.notify_one();
-    }
-    if (written == queued) break;
-    Slot& slot = slots[written % slotCount];
     {
-      std::unique_lock<std::mutex> lock(mutex);
-      frameDone.wait(lock, [&] { return slot.done; });
+      std::lock_guard<std::mutex> lock(mutex);
+      fail("cannot start the worker threads");
+      stopped = true;
     }
-    std::string writeError;
-    if (!sink.write(slot.out.get(), &writeError)) {
-      if (result.ok) result.error = writeError;
-      result.ok = false;
-      break;
-    }
-    ++written;
-    result.frames = written;
-    if (progress) progress(written);
+    changed.notify_all();
   }
-
-  stopWorkers(threads);
+  for (auto& t : threads) t.join();
+  result.frames = written;
   return result;
 }
 

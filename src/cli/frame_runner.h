@@ -1,6 +1,6 @@
 // Runs a stream of frames through per-thread processors: frames are read and
-// written in order on the calling thread and processed in parallel by the
-// workers, so the output does not depend on the number of workers.
+// written in order and processed in parallel by the workers, so the output
+// does not depend on the number of workers.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -11,27 +11,13 @@
 
 namespace wdi::cli {
 
-// Where a frame that the reading thread only located can be copied from.
-struct PendingFrame {
-  const uint8_t* data = nullptr;  // null: the frame is already in its buffer
-};
-
 class FrameSource {
  public:
   enum class Result { Frame, End, Error };
   virtual ~FrameSource() = default;
-  // Fills `frame` with the next frame.
+  // Fills `frame` with the next frame. Called by one thread at a time, not
+  // always the same one.
   virtual Result read(uint8_t* frame, std::string* error) = 0;
-  // Like read(), but a source may leave the copying of the frame to fill(),
-  // which the runner calls on the worker just before the frame is processed:
-  // the copies of several frames then run in parallel and each lands in the
-  // cache of the core that processes it. fill() may run on several workers
-  // at once.
-  virtual Result locate(uint8_t* frame, PendingFrame* pending, std::string* error) {
-    *pending = PendingFrame{};
-    return read(frame, error);
-  }
-  virtual void fill(uint8_t* /*frame*/, const PendingFrame& /*pending*/) {}
 };
 
 class FrameSink {
@@ -55,11 +41,12 @@ struct RunResult {
 };
 
 // One worker thread per processor when there are two or more; with one
-// processor everything runs on the calling thread. At most two frames per
-// worker are in flight, and their buffers are allocated once.
-// `progress` (may be empty) is called on the calling thread after each
-// frame written. Frames read before a read failure are still processed and
-// written; a write failure stops at once.
+// processor everything runs on the calling thread. Each worker reads its
+// frames itself, in turn, into its own input buffer; at most two frames per
+// worker are in flight, and the buffers are allocated once. The sink and
+// `progress` (may be empty; called after each frame written) are called in
+// frame order by one thread at a time. Frames read before a read failure are
+// still processed and written; a write failure stops at once.
 RunResult runFrames(FrameSource& source, FrameSink& sink,
                     const std::vector<std::unique_ptr<FrameProcessor>>& processors, size_t inBytes,
                     size_t outBytes, const std::function<void(uint64_t)>& progress);

@@ -98,17 +98,9 @@ class Y4mSource : public FrameSource {
  public:
   Y4mSource(Y4mReader& reader, const FrameGeometry& g) : reader_(reader), geometry_(g) {}
   Result read(uint8_t* frame, std::string* error) override {
-    PendingFrame pending;
-    const Result r = locate(frame, &pending, error);
-    if (pending.data != nullptr) fill(frame, pending);
-    return r;
-  }
-  // Frames of a mapped file are copied (and padded) by the worker.
-  Result locate(uint8_t* frame, PendingFrame* pending, std::string* error) override {
     PlaneRef planes[3];
     pictureInEngineFrame(frame, geometry_, planes);
-    *pending = PendingFrame{};
-    switch (reader_.nextFrame(planes, &pending->data, error)) {
+    switch (reader_.readFrame(planes, error)) {
       case Y4mReader::Result::End:
         return Result::End;
       case Y4mReader::Result::Error:
@@ -116,14 +108,8 @@ class Y4mSource : public FrameSource {
       case Y4mReader::Result::Frame:
         break;
     }
-    if (pending->data == nullptr) padEngineFrame(frame, geometry_);
-    return Result::Frame;
-  }
-  void fill(uint8_t* frame, const PendingFrame& pending) override {
-    PlaneRef planes[3];
-    pictureInEngineFrame(frame, geometry_, planes);
-    Y4mReader::copyPlanes(pending.data, planes);
     padEngineFrame(frame, geometry_);
+    return Result::Frame;
   }
 
  private:
@@ -191,10 +177,6 @@ bool processY4m(const CliOptions& o, const std::string& inPath, const std::strin
   Y4mWriter writer(out.get(), outName);
   if (!writer.writeHeader(progressiveHeaderLine(reader.header()), error)) return false;
 
-  // Frames in flight (located, not yet copied: fewer than two per worker)
-  // keep their pages mapped; a single thread has copied each frame before it
-  // locates the next.
-  reader.setReleaseLag(threads == 1 ? 0 : 2 * size_t{threads} * (g.pictureBytes() + 64));
   Y4mSource source(reader, g);
   Y4mSink sink(writer, g);
   ProgressLine progress(!o.quiet && isatty(STDERR_FILENO) == 1, stderr);

@@ -192,72 +192,12 @@ bool Y4mReader::readHeader(std::string* error) {
     *error = name_ + ": " + cause;
     return false;
   }
-  mapStart_ = std::ftell(file_);
-  if (mapStart_ >= 0) map_.map(file_);
   return true;
 }
 
-const uint8_t* Y4mReader::locateMappedFrame(const PlaneRef planes[3]) {
-  const uint8_t* p = map_.data() + mapOffset_;
-  const size_t left = map_.size() - mapOffset_;
-  const auto* end =
-      static_cast<const uint8_t*>(std::memchr(p, '\n', std::min(left, kMaxLineBytes)));
-  if (end == nullptr || end - p < 5 || std::memcmp(p, "FRAME", 5) != 0 ||
-      (end - p > 5 && p[5] != ' ')) {
-    return nullptr;
-  }
-  size_t need = static_cast<size_t>(end - p) + 1;
-  for (int i = 0; i < 3; ++i) need += static_cast<size_t>(planes[i].width) * planes[i].height;
-  if (need > left) return nullptr;
-  // The frames before this one are copied, except the last `releaseLag_`
-  // bytes of them when workers copy frames in flight; those stay mapped.
-  // (A page let go too early would only be faulted in again from the page
-  // cache, but then it would stay.)
-  if (mapOffset_ > releaseLag_) map_.release(mapOffset_ - releaseLag_);
-  mapOffset_ += need;
-  return end + 1;
-}
-
-void Y4mReader::copyPlanes(const uint8_t* mapped, const PlaneRef planes[3]) {
-  const uint8_t* p = mapped;
-  for (int i = 0; i < 3; ++i) {
-    const PlaneRef& pl = planes[i];
-    if (pl.stride == pl.width) {
-      std::memcpy(pl.data, p, static_cast<size_t>(pl.width) * pl.height);
-      p += static_cast<size_t>(pl.width) * pl.height;
-      continue;
-    }
-    for (uint32_t y = 0; y < pl.height; ++y, p += pl.width) {
-      std::memcpy(pl.data + y * pl.stride, p, pl.width);
-    }
-  }
-}
-
+// Plain stdio reads: a large fread lands straight in the frame, with no page
+// faults, and workers reading in turn overlap it with their processing.
 Y4mReader::Result Y4mReader::readFrame(const PlaneRef planes[3], std::string* error) {
-  const uint8_t* mapped = nullptr;
-  const Result r = nextFrame(planes, &mapped, error);
-  if (mapped != nullptr) copyPlanes(mapped, planes);
-  return r;
-}
-
-Y4mReader::Result Y4mReader::nextFrame(const PlaneRef planes[3], const uint8_t** mapped,
-                                       std::string* error) {
-  *mapped = nullptr;
-  if (map_.mapped() && !mapEnded_) {
-    if (const uint8_t* data = locateMappedFrame(planes)) {
-      ++frames_;
-      *mapped = data;
-      return Result::Frame;
-    }
-    // The end, a damaged frame or bytes added since the mapping: stdio takes
-    // over where the mapped frames stopped and says what it finds. The
-    // mapping stays, as frames located in it may not be copied yet.
-    mapEnded_ = true;
-    if (std::fseek(file_, mapStart_ + static_cast<long>(mapOffset_), SEEK_SET) != 0) {
-      *error = readFailure("cannot seek");
-      return Result::Error;
-    }
-  }
   // Built only for messages, so that steady-state frames allocate nothing.
   auto frameName = [this] { return "frame " + std::to_string(frames_ + 1); };
   std::string line;

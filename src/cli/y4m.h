@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/mapped_file.h"
 #include "cli/padding.h"
 
 namespace wdi::cli {
@@ -46,16 +45,6 @@ class Y4mReader {
   // short is an Error.
   Result readFrame(const PlaneRef planes[3], std::string* error);
 
-  // As readFrame, except that a frame lying whole in the mapping of a
-  // regular file is not copied: *mapped then points at its planes (Y4M order,
-  // packed), valid while the reader lives, for copyPlanes, which may run on
-  // any thread. Other frames are read into `planes` and *mapped is null.
-  Result nextFrame(const PlaneRef planes[3], const uint8_t** mapped, std::string* error);
-  static void copyPlanes(const uint8_t* mapped, const PlaneRef planes[3]);
-
-  // Bytes behind the newest located frame that stay mapped: frames located
-  // but not yet copied (default: none).
-  void setReleaseLag(size_t bytes) { releaseLag_ = bytes; }
   uint64_t framesRead() const { return frames_; }
 
  private:
@@ -63,20 +52,11 @@ class Y4mReader {
   // error or at the end of the stream; `count` tells how many bytes came.
   bool readLine(std::string* line, size_t* count);
   std::string readFailure(const std::string& what) const;
-  // The planes of a whole well-formed frame in the mapping, or null, which
-  // leaves everything to the stdio path from the mapped position on.
-  const uint8_t* locateMappedFrame(const PlaneRef planes[3]);
 
   std::FILE* file_;
   std::string name_;
   Y4mHeader header_;
   uint64_t frames_ = 0;
-  // The frames of a regular file, from just after the header.
-  MappedFile map_;
-  long mapStart_ = 0;
-  size_t mapOffset_ = 0;
-  bool mapEnded_ = false;
-  size_t releaseLag_ = 0;
 };
 
 class Y4mWriter {

@@ -77,15 +77,17 @@ void Yuv420ToRgbC(const uint8_t* Y, const uint8_t* U, const uint8_t* V, uint32_t
 }
 
 ColourKernels makeColourKernels(uint32_t cpuFlags) {
-  ColourKernels k{RgbToYuv420C, Yuv420ToRgbC};
+  ColourKernels k{RgbToYuv420C, Yuv420ToRgbC, RgbToYuvRowPairC};
 #if defined(__i386__) || defined(__x86_64__)
   if (cpuFlags & kCpuSse2) {
     k.rgbToYuv420 = RgbToYuv420Sse2;
     k.yuv420ToRgb = Yuv420ToRgbSse2;
+    k.rgbToYuvRowPair = RgbToYuvRowPairSse2;
   }
   if (cpuFlags & kCpuAvx2) {
     k.rgbToYuv420 = RgbToYuv420Avx2;
     k.yuv420ToRgb = Yuv420ToRgbAvx2;
+    k.rgbToYuvRowPair = RgbToYuvRowPairAvx2;
   }
 #else
   (void)cpuFlags;

@@ -27,9 +27,16 @@ using Yuv420ToRgbFn = void (*)(const uint8_t* Y, const uint8_t* U, const uint8_t
                                uint32_t h, uint32_t lumaStride, uint32_t chromaStride,
                                uint8_t* firstOutputRow, ptrdiff_t rowStep);
 
+// RgbToYuv420 of one pair of picture rows given by their addresses, so that
+// they may lie anywhere: `pairs` 2x2 blocks from `top` and `bottom`, luma into
+// y0 and y1, one chroma sample per block into u and v.
+using RgbToYuvRowPairFn = void (*)(uint8_t* y0, uint8_t* y1, uint8_t* u, uint8_t* v,
+                                   const uint8_t* top, const uint8_t* bottom, uint32_t pairs);
+
 struct ColourKernels {
   RgbToYuv420Fn rgbToYuv420;
   Yuv420ToRgbFn yuv420ToRgb;
+  RgbToYuvRowPairFn rgbToYuvRowPair;
 };
 
 // Scalar versions first, then the best the flags allow.

@@ -104,50 +104,53 @@ inline __m256i wordPairs(int16_t first, int16_t second) {
 
 }  // namespace
 
-void RgbToYuv420Avx2(uint8_t* Y, uint8_t* U, uint8_t* V, const uint8_t* rgb, uint32_t w, uint32_t h,
-                     uint32_t lumaStride) {
-  const size_t rgbRow = static_cast<size_t>(w) * 3;
-  const size_t chromaStride = lumaStride / 2;
-  const uint32_t bulk = w & ~31u;
+void RgbToYuvRowPairAvx2(uint8_t* y0, uint8_t* y1, uint8_t* u, uint8_t* v, const uint8_t* top,
+                         const uint8_t* bottom, uint32_t pairs) {
+  const uint32_t bulk = (2 * pairs) & ~31u;
   const __m256i uBG = wordPairs(112, -74);
   const __m256i uR = wordPairs(-38, 128);
   const __m256i vBG = wordPairs(-18, -94);
   const __m256i vR = wordPairs(112, 128);
   const __m256i k1024 = _mm256_set1_epi16(1024);
+  for (uint32_t x = 0; x < bulk; x += 32) {
+    __m256i b0, g0, r0, b1, g1, r1;
+    loadPixels32(top + 3 * static_cast<size_t>(x), b0, g0, r0);
+    loadPixels32(bottom + 3 * static_cast<size_t>(x), b1, g1, r1);
+    storeLuma32(y0 + x, b0, g0, r0);
+    storeLuma32(y1 + x, b1, g1, r1);
+    const __m256i sb = blockSums(b0, b1);
+    const __m256i sg = blockSums(g0, g1);
+    const __m256i sr = blockSums(r0, r1);
+    const __m256i bgLo = _mm256_unpacklo_epi16(sb, sg);
+    const __m256i bgHi = _mm256_unpackhi_epi16(sb, sg);
+    const __m256i rLo = _mm256_unpacklo_epi16(sr, k1024);
+    const __m256i rHi = _mm256_unpackhi_epi16(sr, k1024);
+    // Results are 16..239, so the packs never saturate. In-lane packing gives
+    // lane 0 = U 0-7, V 0-7 and lane 1 = U 8-15, V 8-15.
+    const __m256i u16 =
+        _mm256_packs_epi32(chroma8(bgLo, rLo, uBG, uR), chroma8(bgHi, rHi, uBG, uR));
+    const __m256i v16 =
+        _mm256_packs_epi32(chroma8(bgLo, rLo, vBG, vR), chroma8(bgHi, rHi, vBG, vR));
+    const __m256i uv = _mm256_permute4x64_epi64(_mm256_packus_epi16(u16, v16), 0xD8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(u + x / 2), _mm256_castsi256_si128(uv));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(v + x / 2), _mm256_extracti128_si256(uv, 1));
+  }
+  // A 16-pixel rest (720 = 22 x 32 + 16) in 128-bit steps, then the scalar tail.
+  RgbToYuvRowPairSse2(y0 + bulk, y1 + bulk, u + bulk / 2, v + bulk / 2,
+                      top + 3 * static_cast<size_t>(bulk), bottom + 3 * static_cast<size_t>(bulk),
+                      pairs - bulk / 2);
+}
+
+void RgbToYuv420Avx2(uint8_t* Y, uint8_t* U, uint8_t* V, const uint8_t* rgb, uint32_t w, uint32_t h,
+                     uint32_t lumaStride) {
+  const size_t rgbRow = static_cast<size_t>(w) * 3;
+  const size_t chromaStride = lumaStride / 2;
   for (uint32_t j = 0; j < h / 2; ++j) {
     // Picture rows 2j and 2j+1 are memory rows h-1-2j and h-2-2j (bottom-up).
     const uint8_t* top = rgb + (h - 1 - 2 * static_cast<size_t>(j)) * rgbRow;
-    const uint8_t* bottom = top - rgbRow;
     uint8_t* y0 = Y + 2 * static_cast<size_t>(j) * lumaStride;
-    uint8_t* y1 = y0 + lumaStride;
-    uint8_t* u = U + j * chromaStride;
-    uint8_t* v = V + j * chromaStride;
-    for (uint32_t x = 0; x < bulk; x += 32) {
-      __m256i b0, g0, r0, b1, g1, r1;
-      loadPixels32(top + 3 * static_cast<size_t>(x), b0, g0, r0);
-      loadPixels32(bottom + 3 * static_cast<size_t>(x), b1, g1, r1);
-      storeLuma32(y0 + x, b0, g0, r0);
-      storeLuma32(y1 + x, b1, g1, r1);
-      const __m256i sb = blockSums(b0, b1);
-      const __m256i sg = blockSums(g0, g1);
-      const __m256i sr = blockSums(r0, r1);
-      const __m256i bgLo = _mm256_unpacklo_epi16(sb, sg);
-      const __m256i bgHi = _mm256_unpackhi_epi16(sb, sg);
-      const __m256i rLo = _mm256_unpacklo_epi16(sr, k1024);
-      const __m256i rHi = _mm256_unpackhi_epi16(sr, k1024);
-      // Results are 16..239, so the packs never saturate. In-lane packing gives
-      // lane 0 = U 0-7, V 0-7 and lane 1 = U 8-15, V 8-15.
-      const __m256i u16 =
-          _mm256_packs_epi32(chroma8(bgLo, rLo, uBG, uR), chroma8(bgHi, rHi, uBG, uR));
-      const __m256i v16 =
-          _mm256_packs_epi32(chroma8(bgLo, rLo, vBG, vR), chroma8(bgHi, rHi, vBG, vR));
-      const __m256i uv = _mm256_permute4x64_epi64(_mm256_packus_epi16(u16, v16), 0xD8);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(u + x / 2), _mm256_castsi256_si128(uv));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(v + x / 2), _mm256_extracti128_si256(uv, 1));
-    }
-    RgbToYuvRowPairC(y0 + bulk, y1 + bulk, u + bulk / 2, v + bulk / 2,
-                     top + 3 * static_cast<size_t>(bulk), bottom + 3 * static_cast<size_t>(bulk),
-                     (w - bulk) / 2);
+    RgbToYuvRowPairAvx2(y0, y0 + lumaStride, U + j * chromaStride, V + j * chromaStride, top,
+                        top - rgbRow, w / 2);
   }
 }
 
@@ -227,11 +230,10 @@ void Yuv420ToRgbAvx2(const uint8_t* Y, const uint8_t* U, const uint8_t* V, uint3
       if (pair)
         storeRgb32(out0 + rowStep + 3 * static_cast<size_t>(x), luma0 + lumaStride + x, lo, hi);
     }
-    YuvToRgbRowC(out0 + 3 * static_cast<size_t>(bulk), luma0 + bulk, cu + bulk / 2, cv + bulk / 2,
-                 w - bulk);
-    if (pair)
-      YuvToRgbRowC(out0 + rowStep + 3 * static_cast<size_t>(bulk), luma0 + lumaStride + bulk,
-                   cu + bulk / 2, cv + bulk / 2, w - bulk);
+    // A 16-pixel rest in 128-bit steps, then the scalar tail.
+    YuvToRgbRowsSse2(out0 + 3 * static_cast<size_t>(bulk),
+                     pair ? out0 + rowStep + 3 * static_cast<size_t>(bulk) : nullptr, luma0 + bulk,
+                     luma0 + lumaStride + bulk, cu + bulk / 2, cv + bulk / 2, w - bulk);
   }
 }
 

@@ -1,5 +1,5 @@
-// Row-level scalar conversions shared by every kernel level: SIMD versions
-// convert the bulk of a row and hand the tail to these.
+// Row-level conversions: the scalar ones are shared by every kernel level,
+// whose SIMD steps convert the bulk of a row and hand the tail to them.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -14,5 +14,17 @@ void RgbToYuvRowPairC(uint8_t* y0, uint8_t* y1, uint8_t* u, uint8_t* v, const ui
 // Converts `pixels` pixels of one row; chroma sample x/2 serves pixel x.
 void YuvToRgbRowC(uint8_t* out, const uint8_t* luma, const uint8_t* u, const uint8_t* v,
                   uint32_t pixels);
+
+#if defined(__i386__) || defined(__x86_64__)
+// The same contracts in 128-bit steps; the AVX2 kernels use them for the rest
+// of a row after their 256-bit steps.
+void RgbToYuvRowPairSse2(uint8_t* y0, uint8_t* y1, uint8_t* u, uint8_t* v, const uint8_t* top,
+                         const uint8_t* bottom, uint32_t pairs);
+void RgbToYuvRowPairAvx2(uint8_t* y0, uint8_t* y1, uint8_t* u, uint8_t* v, const uint8_t* top,
+                         const uint8_t* bottom, uint32_t pairs);
+// Two output rows that share one chroma row; out1 null converts out0 only.
+void YuvToRgbRowsSse2(uint8_t* out0, uint8_t* out1, const uint8_t* luma0, const uint8_t* luma1,
+                      const uint8_t* cu, const uint8_t* cv, uint32_t pixels);
+#endif
 
 }  // namespace wdi

@@ -79,47 +79,49 @@ inline __m128i chroma4(__m128i pairs01, __m128i pairs2, __m128i c01, __m128i c2)
 
 }  // namespace
 
-void RgbToYuv420Sse2(uint8_t* Y, uint8_t* U, uint8_t* V, const uint8_t* rgb, uint32_t w, uint32_t h,
-                     uint32_t lumaStride) {
-  const size_t rgbRow = static_cast<size_t>(w) * 3;
-  const size_t chromaStride = lumaStride / 2;
-  const uint32_t bulk = w & ~15u;
+void RgbToYuvRowPairSse2(uint8_t* y0, uint8_t* y1, uint8_t* u, uint8_t* v, const uint8_t* top,
+                         const uint8_t* bottom, uint32_t pairs) {
+  const uint32_t bulk = (2 * pairs) & ~15u;
   const __m128i uBG = _mm_setr_epi16(112, -74, 112, -74, 112, -74, 112, -74);
   const __m128i uR = _mm_setr_epi16(-38, 128, -38, 128, -38, 128, -38, 128);
   const __m128i vBG = _mm_setr_epi16(-18, -94, -18, -94, -18, -94, -18, -94);
   const __m128i vR = _mm_setr_epi16(112, 128, 112, 128, 112, 128, 112, 128);
   const __m128i k1024 = _mm_set1_epi16(1024);
+  for (uint32_t x = 0; x < bulk; x += 16) {
+    __m128i b0, g0, r0, b1, g1, r1;
+    loadPixels16(top + 3 * static_cast<size_t>(x), b0, g0, r0);
+    loadPixels16(bottom + 3 * static_cast<size_t>(x), b1, g1, r1);
+    storeLuma16(y0 + x, b0, g0, r0);
+    storeLuma16(y1 + x, b1, g1, r1);
+    const __m128i sb = blockSums(b0, b1);
+    const __m128i sg = blockSums(g0, g1);
+    const __m128i sr = blockSums(r0, r1);
+    const __m128i bgLo = _mm_unpacklo_epi16(sb, sg);
+    const __m128i bgHi = _mm_unpackhi_epi16(sb, sg);
+    const __m128i rLo = _mm_unpacklo_epi16(sr, k1024);
+    const __m128i rHi = _mm_unpackhi_epi16(sr, k1024);
+    // Results are 16..239, so the signed and unsigned packs never saturate.
+    const __m128i u16 = _mm_packs_epi32(chroma4(bgLo, rLo, uBG, uR), chroma4(bgHi, rHi, uBG, uR));
+    const __m128i v16 = _mm_packs_epi32(chroma4(bgLo, rLo, vBG, vR), chroma4(bgHi, rHi, vBG, vR));
+    const __m128i uv = _mm_packus_epi16(u16, v16);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(u + x / 2), uv);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(v + x / 2), _mm_srli_si128(uv, 8));
+  }
+  RgbToYuvRowPairC(y0 + bulk, y1 + bulk, u + bulk / 2, v + bulk / 2,
+                   top + 3 * static_cast<size_t>(bulk), bottom + 3 * static_cast<size_t>(bulk),
+                   pairs - bulk / 2);
+}
+
+void RgbToYuv420Sse2(uint8_t* Y, uint8_t* U, uint8_t* V, const uint8_t* rgb, uint32_t w, uint32_t h,
+                     uint32_t lumaStride) {
+  const size_t rgbRow = static_cast<size_t>(w) * 3;
+  const size_t chromaStride = lumaStride / 2;
   for (uint32_t j = 0; j < h / 2; ++j) {
     // Picture rows 2j and 2j+1 are memory rows h-1-2j and h-2-2j (bottom-up).
     const uint8_t* top = rgb + (h - 1 - 2 * static_cast<size_t>(j)) * rgbRow;
-    const uint8_t* bottom = top - rgbRow;
     uint8_t* y0 = Y + 2 * static_cast<size_t>(j) * lumaStride;
-    uint8_t* y1 = y0 + lumaStride;
-    uint8_t* u = U + j * chromaStride;
-    uint8_t* v = V + j * chromaStride;
-    for (uint32_t x = 0; x < bulk; x += 16) {
-      __m128i b0, g0, r0, b1, g1, r1;
-      loadPixels16(top + 3 * static_cast<size_t>(x), b0, g0, r0);
-      loadPixels16(bottom + 3 * static_cast<size_t>(x), b1, g1, r1);
-      storeLuma16(y0 + x, b0, g0, r0);
-      storeLuma16(y1 + x, b1, g1, r1);
-      const __m128i sb = blockSums(b0, b1);
-      const __m128i sg = blockSums(g0, g1);
-      const __m128i sr = blockSums(r0, r1);
-      const __m128i bgLo = _mm_unpacklo_epi16(sb, sg);
-      const __m128i bgHi = _mm_unpackhi_epi16(sb, sg);
-      const __m128i rLo = _mm_unpacklo_epi16(sr, k1024);
-      const __m128i rHi = _mm_unpackhi_epi16(sr, k1024);
-      // Results are 16..239, so the signed and unsigned packs never saturate.
-      const __m128i u16 = _mm_packs_epi32(chroma4(bgLo, rLo, uBG, uR), chroma4(bgHi, rHi, uBG, uR));
-      const __m128i v16 = _mm_packs_epi32(chroma4(bgLo, rLo, vBG, vR), chroma4(bgHi, rHi, vBG, vR));
-      const __m128i uv = _mm_packus_epi16(u16, v16);
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(u + x / 2), uv);
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(v + x / 2), _mm_srli_si128(uv, 8));
-    }
-    RgbToYuvRowPairC(y0 + bulk, y1 + bulk, u + bulk / 2, v + bulk / 2,
-                     top + 3 * static_cast<size_t>(bulk), bottom + 3 * static_cast<size_t>(bulk),
-                     (w - bulk) / 2);
+    RgbToYuvRowPairSse2(y0, y0 + lumaStride, U + j * chromaStride, V + j * chromaStride, top,
+                        top - rgbRow, w / 2);
   }
 }
 
@@ -156,44 +158,49 @@ inline void storeRgb16(uint8_t* out, const uint8_t* luma, const ChromaTerms& lo,
 
 }  // namespace
 
+void YuvToRgbRowsSse2(uint8_t* out0, uint8_t* out1, const uint8_t* luma0, const uint8_t* luma1,
+                      const uint8_t* cu, const uint8_t* cv, uint32_t pixels) {
+  const uint32_t bulk = pixels & ~15u;
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i k128 = _mm_set1_epi16(128);
+  for (uint32_t x = 0; x < bulk; x += 16) {
+    // u, v in -128..127: 129u, 102v and 25u + 52v all fit a signed lane.
+    const __m128i u = _mm_sub_epi16(
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cu + x / 2)), zero),
+        k128);
+    const __m128i v = _mm_sub_epi16(
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cv + x / 2)), zero),
+        k128);
+    const __m128i bu = _mm_mullo_epi16(u, _mm_set1_epi16(129));
+    const __m128i guv = _mm_add_epi16(_mm_mullo_epi16(u, _mm_set1_epi16(25)),
+                                      _mm_mullo_epi16(v, _mm_set1_epi16(52)));
+    const __m128i rv = _mm_mullo_epi16(v, _mm_set1_epi16(102));
+    // Each chroma word serves two neighbouring pixels.
+    const ChromaTerms lo{_mm_unpacklo_epi16(bu, bu), _mm_unpacklo_epi16(guv, guv),
+                         _mm_unpacklo_epi16(rv, rv)};
+    const ChromaTerms hi{_mm_unpackhi_epi16(bu, bu), _mm_unpackhi_epi16(guv, guv),
+                         _mm_unpackhi_epi16(rv, rv)};
+    storeRgb16(out0 + 3 * static_cast<size_t>(x), luma0 + x, lo, hi);
+    if (out1 != nullptr) storeRgb16(out1 + 3 * static_cast<size_t>(x), luma1 + x, lo, hi);
+  }
+  YuvToRgbRowC(out0 + 3 * static_cast<size_t>(bulk), luma0 + bulk, cu + bulk / 2, cv + bulk / 2,
+               pixels - bulk);
+  if (out1 != nullptr) {
+    YuvToRgbRowC(out1 + 3 * static_cast<size_t>(bulk), luma1 + bulk, cu + bulk / 2, cv + bulk / 2,
+                 pixels - bulk);
+  }
+}
+
 void Yuv420ToRgbSse2(const uint8_t* Y, const uint8_t* U, const uint8_t* V, uint32_t w, uint32_t h,
                      uint32_t lumaStride, uint32_t chromaStride, uint8_t* firstOutputRow,
                      ptrdiff_t rowStep) {
-  const uint32_t bulk = w & ~15u;
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i k128 = _mm_set1_epi16(128);
   for (uint32_t y = 0; y < h; y += 2) {
     const uint8_t* luma0 = Y + static_cast<size_t>(y) * lumaStride;
-    const uint8_t* cu = U + static_cast<size_t>(y / 2) * chromaStride;
-    const uint8_t* cv = V + static_cast<size_t>(y / 2) * chromaStride;
     uint8_t* out0 = firstOutputRow + static_cast<ptrdiff_t>(y) * rowStep;
     const bool pair = y + 1 < h;
-    for (uint32_t x = 0; x < bulk; x += 16) {
-      // u, v in -128..127: 129u, 102v and 25u + 52v all fit a signed lane.
-      const __m128i u = _mm_sub_epi16(
-          _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cu + x / 2)), zero),
-          k128);
-      const __m128i v = _mm_sub_epi16(
-          _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cv + x / 2)), zero),
-          k128);
-      const __m128i bu = _mm_mullo_epi16(u, _mm_set1_epi16(129));
-      const __m128i guv = _mm_add_epi16(_mm_mullo_epi16(u, _mm_set1_epi16(25)),
-                                        _mm_mullo_epi16(v, _mm_set1_epi16(52)));
-      const __m128i rv = _mm_mullo_epi16(v, _mm_set1_epi16(102));
-      // Each chroma word serves two neighbouring pixels.
-      const ChromaTerms lo{_mm_unpacklo_epi16(bu, bu), _mm_unpacklo_epi16(guv, guv),
-                           _mm_unpacklo_epi16(rv, rv)};
-      const ChromaTerms hi{_mm_unpackhi_epi16(bu, bu), _mm_unpackhi_epi16(guv, guv),
-                           _mm_unpackhi_epi16(rv, rv)};
-      storeRgb16(out0 + 3 * static_cast<size_t>(x), luma0 + x, lo, hi);
-      if (pair)
-        storeRgb16(out0 + rowStep + 3 * static_cast<size_t>(x), luma0 + lumaStride + x, lo, hi);
-    }
-    YuvToRgbRowC(out0 + 3 * static_cast<size_t>(bulk), luma0 + bulk, cu + bulk / 2, cv + bulk / 2,
-                 w - bulk);
-    if (pair)
-      YuvToRgbRowC(out0 + rowStep + 3 * static_cast<size_t>(bulk), luma0 + lumaStride + bulk,
-                   cu + bulk / 2, cv + bulk / 2, w - bulk);
+    YuvToRgbRowsSse2(out0, pair ? out0 + rowStep : nullptr, luma0, luma0 + lumaStride,
+                     U + static_cast<size_t>(y / 2) * chromaStride,
+                     V + static_cast<size_t>(y / 2) * chromaStride, w);
   }
 }
 

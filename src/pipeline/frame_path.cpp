@@ -31,13 +31,14 @@ void Interleave(const uint8_t* yuvWork, uint8_t* yuvIn, uint32_t w, uint32_t h) 
 void SplitFrame(const uint8_t* source, uint8_t* yuvIn, uint8_t* rgbWork, uint8_t* yuvWork,
                 uint32_t w, uint32_t h) {
   // Same bytes as gathering each field into one half of rgbWork, converting
-  // the whole into yuvWork and interleaving, without the two frame-sized
+  // the whole into yuvWork and interleaving, without the three frame-sized
   // copies: the converter works on independent 2x2 blocks, so each pair of
-  // same-field rows (picture rows 4j + f and 4j + 2 + f) is gathered into a
-  // two-row bottom-up image in rgbWork and converted straight to its places
-  // in yuvIn, luma rows 2 apart and chroma row 2j + f.
+  // same-field rows (picture rows 4j + f and 4j + 2 + f) is converted where
+  // it lies in the source straight to its places in yuvIn, luma rows 2
+  // apart and chroma row 2j + f.
+  (void)rgbWork;
   (void)yuvWork;
-  const RgbToYuv420Fn convert = colourKernels().rgbToYuv420;
+  const RgbToYuvRowPairFn convert = colourKernels().rgbToYuvRowPair;
   const size_t row = static_cast<size_t>(w) * 3;
   const size_t cw = w / 2;
   uint8_t* U = yuvIn + Yuv420Frame::uOffset(w, h);
@@ -45,9 +46,9 @@ void SplitFrame(const uint8_t* source, uint8_t* yuvIn, uint8_t* rgbWork, uint8_t
   for (size_t j = 0; j < h / 4; ++j) {
     for (size_t f = 0; f < 2; ++f) {
       const size_t top = 4 * j + f;  // picture row; memory row h - 1 - top
-      FastCopy(rgbWork, source + (h - 3 - top) * row, row);
-      FastCopy(rgbWork + row, source + (h - 1 - top) * row, row);
-      convert(yuvIn + top * w, U + (2 * j + f) * cw, V + (2 * j + f) * cw, rgbWork, w, 2, 2 * w);
+      uint8_t* y0 = yuvIn + top * w;
+      convert(y0, y0 + 2 * static_cast<size_t>(w), U + (2 * j + f) * cw, V + (2 * j + f) * cw,
+              source + (h - 1 - top) * row, source + (h - 3 - top) * row, w / 2);
     }
   }
 }

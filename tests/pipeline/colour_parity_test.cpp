@@ -17,9 +17,11 @@ struct Size {
   uint32_t w, h, lumaStride;
 };
 
-// Widths with and without a tail after the 16-pixel steps, strides with gaps.
-constexpr Size kSizes[] = {{8, 2, 8},    {16, 2, 16},   {24, 6, 24},    {40, 4, 64},
-                           {64, 16, 72}, {720, 8, 720}, {1920, 4, 1920}};
+// Widths with and without a tail after the 32- and 16-pixel steps (56 = 32 +
+// 16 + 8, 720 = 22 x 32 + 16), strides with gaps.
+constexpr Size kSizes[] = {{8, 2, 8},     {16, 2, 16},  {24, 6, 24},   {40, 4, 64},
+                           {56, 4, 56},   {64, 16, 72}, {120, 2, 128}, {720, 8, 720},
+                           {1920, 4, 1920}};
 
 enum class Fill { kRandom, kZero, kFull, kAlternatingRows };
 
@@ -69,6 +71,38 @@ TEST(ColourParity, RgbToYuv420MatchesScalar) {
         EXPECT_EQ(u0.storage(), u1.storage());
         EXPECT_EQ(v0.storage(), v1.storage());
         EXPECT_EQ(rgb.storage(), rgbBefore);
+      }
+    }
+  }
+}
+
+// The row-pair entry takes its two rows from anywhere; every block count up
+// to a few 32-pixel steps, so each step width meets each tail.
+TEST(ColourParity, RgbToYuvRowPairMatchesScalar) {
+  auto rng = test::seededRng(8122026);
+  const ColourKernels ref = makeColourKernels(0);
+  for (const auto& level : simdLevels()) {
+    SCOPED_TRACE(level.name);
+    const ColourKernels k = makeColourKernels(level.flags);
+    for (uint32_t pairs = 1; pairs <= 72; ++pairs) {
+      for (Fill f : {Fill::kRandom, Fill::kFull}) {
+        SCOPED_TRACE(testing::Message() << pairs << " pairs, fill " << int(f));
+        GuardedBuffer top(size_t{pairs} * 6), bottom(size_t{pairs} * 6);
+        fill(top.data(), top.size(), top.size(), f, rng);
+        fill(bottom.data(), bottom.size(), bottom.size(), Fill::kRandom, rng);
+        GuardedBuffer y0[2] = {GuardedBuffer(2 * pairs), GuardedBuffer(2 * pairs)};
+        GuardedBuffer y1[2] = {GuardedBuffer(2 * pairs), GuardedBuffer(2 * pairs)};
+        GuardedBuffer u[2] = {GuardedBuffer(pairs), GuardedBuffer(pairs)};
+        GuardedBuffer v[2] = {GuardedBuffer(pairs), GuardedBuffer(pairs)};
+        const ColourKernels* levels[2] = {&ref, &k};
+        for (int i = 0; i < 2; ++i) {
+          levels[i]->rgbToYuvRowPair(y0[i].data(), y1[i].data(), u[i].data(), v[i].data(),
+                                     top.data(), bottom.data(), pairs);
+        }
+        EXPECT_EQ(y0[0].storage(), y0[1].storage());
+        EXPECT_EQ(y1[0].storage(), y1[1].storage());
+        EXPECT_EQ(u[0].storage(), u[1].storage());
+        EXPECT_EQ(v[0].storage(), v[1].storage());
       }
     }
   }

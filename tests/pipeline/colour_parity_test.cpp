@@ -19,9 +19,8 @@ struct Size {
 
 // Widths with and without a tail after the 32- and 16-pixel steps (56 = 32 +
 // 16 + 8, 720 = 22 x 32 + 16), strides with gaps.
-constexpr Size kSizes[] = {{8, 2, 8},     {16, 2, 16},  {24, 6, 24},   {40, 4, 64},
-                           {56, 4, 56},   {64, 16, 72}, {120, 2, 128}, {720, 8, 720},
-                           {1920, 4, 1920}};
+constexpr Size kSizes[] = {{8, 2, 8},    {16, 2, 16},   {24, 6, 24},   {40, 4, 64},    {56, 4, 56},
+                           {64, 16, 72}, {120, 2, 128}, {720, 8, 720}, {1920, 4, 1920}};
 
 enum class Fill { kRandom, kZero, kFull, kAlternatingRows };
 

@@ -30,9 +30,11 @@ RunResult runInline(FrameSource& source, FrameSink& sink, FrameProcessor& proces
     return result;
   }
   for (;;) {
-    const FrameSource::Result r = source.read(in.get(), &result.error);
+    PendingFrame pending;
+    const FrameSource::Result r = source.read(in.get(), &pending, &result.error);
     if (r == FrameSource::Result::End) break;
-    if (r == FrameSource::Result::Error) {
+    if (r == FrameSource::Result::Error ||
+        (pending.deferred && !source.fill(in.get(), pending, &result.error))) {
       result.ok = false;
       break;
     }
@@ -133,8 +135,9 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
         changed.notify_all();
         return;
       }
+      PendingFrame pending;
       std::string error;
-      const FrameSource::Result r = source.read(own->in.get(), &error);
+      const FrameSource::Result r = source.read(own->in.get(), &pending, &error);
       if (r != FrameSource::Result::Frame) {
         // The frames read before are still processed and written.
         if (r == FrameSource::Result::Error) fail(error);
@@ -145,6 +148,14 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
       const uint64_t k = framesRead++;
       own->busy[b] = true;
       lock.unlock();
+      if (pending.deferred && !source.fill(own->in.get(), pending, &error)) {
+        // The input changed under the reader: the run fails here.
+        lock.lock();
+        fail(error);
+        stopped = true;
+        changed.notify_all();
+        return;
+      }
       processor->process(own->in.get(), own->out[b].get());
       lock.lock();
       ring[k % ring.size()] = Finished{own->out[b].get(), &own->busy[b], true};

@@ -11,13 +11,25 @@
 
 namespace wdi::cli {
 
+// Where a frame that read() only located lies in a seekable input.
+struct PendingFrame {
+  bool deferred = false;  // false: the frame is already in its buffer
+  uint64_t position = 0;
+};
+
 class FrameSource {
  public:
   enum class Result { Frame, End, Error };
   virtual ~FrameSource() = default;
-  // Fills `frame` with the next frame. Called by one thread at a time, not
-  // always the same one.
-  virtual Result read(uint8_t* frame, std::string* error) = 0;
+  // Fills `frame` with the next frame, or only locates it and leaves the
+  // copying to fill(). Called by one thread at a time, not always the same.
+  virtual Result read(uint8_t* frame, PendingFrame* pending, std::string* error) = 0;
+  // Copies a located frame; runs on the worker, on several at once, so the
+  // copies of frames run in parallel. False (with a message) when the input
+  // changed under the reader.
+  virtual bool fill(uint8_t* /*frame*/, const PendingFrame& /*pending*/, std::string* /*error*/) {
+    return true;
+  }
 };
 
 class FrameSink {

@@ -97,10 +97,12 @@ bool sameFile(const std::string& a, const std::string& b) {
 class Y4mSource : public FrameSource {
  public:
   Y4mSource(Y4mReader& reader, const FrameGeometry& g) : reader_(reader), geometry_(g) {}
-  Result read(uint8_t* frame, std::string* error) override {
+  // Frames of a regular file are only located here and copied by the worker.
+  Result read(uint8_t* frame, PendingFrame* pending, std::string* error) override {
     PlaneRef planes[3];
     pictureInEngineFrame(frame, geometry_, planes);
-    switch (reader_.readFrame(planes, error)) {
+    *pending = PendingFrame{};
+    switch (reader_.nextFrame(planes, &pending->deferred, &pending->position, error)) {
       case Y4mReader::Result::End:
         return Result::End;
       case Y4mReader::Result::Error:
@@ -108,8 +110,15 @@ class Y4mSource : public FrameSource {
       case Y4mReader::Result::Frame:
         break;
     }
-    padEngineFrame(frame, geometry_);
+    if (!pending->deferred) padEngineFrame(frame, geometry_);
     return Result::Frame;
+  }
+  bool fill(uint8_t* frame, const PendingFrame& pending, std::string* error) override {
+    PlaneRef planes[3];
+    pictureInEngineFrame(frame, geometry_, planes);
+    if (!reader_.readPlanesAt(pending.position, planes, error)) return false;
+    padEngineFrame(frame, geometry_);
+    return true;
   }
 
  private:

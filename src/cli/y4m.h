@@ -45,6 +45,15 @@ class Y4mReader {
   // short is an Error.
   Result readFrame(const PlaneRef planes[3], std::string* error);
 
+  // As readFrame, except that a whole well-formed frame of a regular file is
+  // only located: *located is set and *position is where its planes start
+  // (Y4M order, packed), for readPlanesAt, which may run on any thread and on
+  // several at once. Other frames are read into `planes`.
+  Result nextFrame(const PlaneRef planes[3], bool* located, uint64_t* position, std::string* error);
+  // Copies the planes of a located frame; false when the file was cut short
+  // since.
+  bool readPlanesAt(uint64_t position, const PlaneRef planes[3], std::string* error) const;
+
   uint64_t framesRead() const { return frames_; }
 
  private:
@@ -52,11 +61,20 @@ class Y4mReader {
   // error or at the end of the stream; `count` tells how many bytes came.
   bool readLine(std::string* line, size_t* count);
   std::string readFailure(const std::string& what) const;
+  // The FRAME line at offset_ and the size of the file checked; false hands
+  // the rest of the stream to stdio.
+  bool locateFrame(const PlaneRef planes[3], uint64_t* position);
 
   std::FILE* file_;
   std::string name_;
   Y4mHeader header_;
   uint64_t frames_ = 0;
+  // A regular file is read with pread at offset_ (just after the header at
+  // first) until locateFrame fails; then stdio goes on. fd_ stays set for
+  // the frames located before, which workers may still be copying.
+  int fd_ = -1;
+  bool locating_ = false;
+  uint64_t offset_ = 0;
 };
 
 class Y4mWriter {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -13,23 +14,47 @@ namespace {
 constexpr size_t kBytes = 64;
 
 // Frame k is kBytes of (k * 7 + i); a read error or end after `count` frames.
+// With `defer`, every other frame is only located and copied by fill(), as a
+// seekable file's frames are; fill() of frame `failFill` fails, as when the
+// file is cut short meanwhile.
 class CountingSource : public FrameSource {
  public:
-  CountingSource(uint64_t count, bool failAtEnd) : count_(count), failAtEnd_(failAtEnd) {}
-  Result read(uint8_t* frame, std::string* error) override {
+  CountingSource(uint64_t count, bool failAtEnd, bool defer = false, uint64_t failFill = UINT64_MAX)
+      : count_(count), failAtEnd_(failAtEnd), defer_(defer), failFill_(failFill) {}
+  Result read(uint8_t* frame, PendingFrame* pending, std::string* error) override {
+    *pending = PendingFrame{};
     if (next_ == count_) {
       if (!failAtEnd_) return Result::End;
       *error = "read failed";
       return Result::Error;
     }
-    for (size_t i = 0; i < kBytes; ++i) frame[i] = static_cast<uint8_t>(next_ * 7 + i);
+    if (defer_ && next_ % 2 == 0) {
+      *pending = PendingFrame{true, next_};
+    } else {
+      make(frame, next_);
+    }
     ++next_;
     return Result::Frame;
   }
+  bool fill(uint8_t* frame, const PendingFrame& pending, std::string* error) override {
+    fills.fetch_add(1);
+    if (pending.position == failFill_) {
+      *error = "cut short";
+      return false;
+    }
+    make(frame, pending.position);
+    return true;
+  }
+  std::atomic<int> fills{0};
 
  private:
+  static void make(uint8_t* frame, uint64_t k) {
+    for (size_t i = 0; i < kBytes; ++i) frame[i] = static_cast<uint8_t>(k * 7 + i);
+  }
   uint64_t count_;
   bool failAtEnd_;
+  bool defer_;
+  uint64_t failFill_;
   uint64_t next_ = 0;
 };
 
@@ -78,24 +103,46 @@ std::vector<std::unique_ptr<FrameProcessor>> workers(size_t n) {
 
 TEST(FrameRunner, OutputIsTheSameForAnyNumberOfWorkers) {
   std::vector<uint8_t> reference;
-  for (size_t n : {1, 2, 3, 8}) {
-    CountingSource source(100, false);
-    RecordingSink sink;
-    std::vector<uint64_t> progress;
-    const RunResult r = runFrames(source, sink, workers(n), kBytes, kBytes,
-                                  [&](uint64_t f) { progress.push_back(f); });
-    ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.frames, 100u);
-    EXPECT_FALSE(sink.overlapped) << n << " workers";
-    ASSERT_EQ(progress.size(), 100u);
-    for (size_t i = 0; i < progress.size(); ++i) ASSERT_EQ(progress[i], i + 1) << n << " workers";
-    if (n == 1) {
-      reference = sink.frames;
-      ASSERT_EQ(reference.size(), 100 * kBytes);
-      EXPECT_EQ(reference[0], static_cast<uint8_t>(63 ^ 0x5A));
-    } else {
-      EXPECT_EQ(sink.frames, reference) << n << " workers";
+  for (bool defer : {false, true}) {
+    for (size_t n : {1, 2, 3, 8}) {
+      SCOPED_TRACE(testing::Message() << n << " workers, defer " << defer);
+      CountingSource source(100, false, defer);
+      RecordingSink sink;
+      std::vector<uint64_t> progress;
+      const RunResult r = runFrames(source, sink, workers(n), kBytes, kBytes,
+                                    [&](uint64_t f) { progress.push_back(f); });
+      ASSERT_TRUE(r.ok) << r.error;
+      EXPECT_EQ(r.frames, 100u);
+      EXPECT_FALSE(sink.overlapped);
+      EXPECT_EQ(source.fills.load(), defer ? 50 : 0);
+      ASSERT_EQ(progress.size(), 100u);
+      for (size_t i = 0; i < progress.size(); ++i) ASSERT_EQ(progress[i], i + 1);
+      if (reference.empty()) {
+        reference = sink.frames;
+        ASSERT_EQ(reference.size(), 100 * kBytes);
+        EXPECT_EQ(reference[0], static_cast<uint8_t>(63 ^ 0x5A));
+      } else {
+        EXPECT_EQ(sink.frames, reference);
+      }
     }
+  }
+}
+
+// A located frame that cannot be copied any more fails the run; what was
+// written is the stream's beginning, and nothing after the frame.
+TEST(FrameRunner, AFailedFillStops) {
+  CountingSource plain(100, false);
+  RecordingSink expected;
+  ASSERT_TRUE(runFrames(plain, expected, workers(1), kBytes, kBytes, {}).ok);
+  for (size_t n : {1, 2, 3}) {
+    CountingSource source(100, false, true, 40);
+    RecordingSink sink;
+    const RunResult r = runFrames(source, sink, workers(n), kBytes, kBytes, nullptr);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "cut short");
+    EXPECT_LE(r.frames, 40u);
+    EXPECT_EQ(sink.frames.size(), r.frames * kBytes);
+    EXPECT_TRUE(std::equal(sink.frames.begin(), sink.frames.end(), expected.frames.begin()));
   }
 }
 

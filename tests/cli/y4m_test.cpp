@@ -172,7 +172,7 @@ TEST(Y4mReader, DamagedFramesAreErrors) {
   EXPECT_EQ(error.find('\n'), std::string::npos);
 }
 
-// Regular files and pipes (which cannot seek or tell a size) must give the
+// Regular files are read with pread, pipes through stdio: both must give the
 // same frames, the same ends and the same messages.
 TEST(Y4mReader, PipesAndFilesReadAlike) {
   const std::string head = "YUV4MPEG2 W4 H2\nFRAME\n" + frameData('a');
@@ -239,6 +239,62 @@ TEST(Y4mReader, LargeFramesReadWhole) {
     ASSERT_EQ(frame[frameBytes - 1], static_cast<uint8_t>(((frameBytes - 1) * 7 + n * 13) & 0xFF));
   }
   EXPECT_EQ(r.readFrame(planes, &error), Y4mReader::Result::End);
+}
+
+// Planes with gaps between rows (a padded engine frame) take one read per
+// row: 20x1500 has 3000 rows, more than one batch of reads holds.
+TEST(Y4mReader, TallFramesIntoRowsWithGaps) {
+  const uint32_t w = 20, h = 1500, stride = 32;
+  const size_t frameBytes = size_t{w} * h * 3 / 2;
+  std::string bytes = "YUV4MPEG2 W20 H1500\n";
+  for (int n = 0; n < 2; ++n) {
+    bytes += "FRAME\n";
+    for (size_t i = 0; i < frameBytes; ++i) bytes += static_cast<char>((i * 11 + n) & 0xFF);
+  }
+  MemoryFile f(bytes);
+  Y4mReader r(f.get(), "in.y4m");
+  std::string error;
+  ASSERT_TRUE(r.readHeader(&error)) << error;
+  std::vector<uint8_t> frame(size_t{stride} * h * 2, 0xEE);
+  const PlaneRef planes[3] = {
+      {frame.data(), stride, w, h},
+      {frame.data() + size_t{stride} * h, stride / 2, w / 2, h / 2},
+      {frame.data() + size_t{stride} * h * 3 / 2, stride / 2, w / 2, h / 2}};
+  for (int n = 0; n < 2; ++n) {
+    ASSERT_EQ(r.readFrame(planes, &error), Y4mReader::Result::Frame) << error;
+    size_t i = 0;
+    for (const PlaneRef& pl : planes) {
+      for (uint32_t y = 0; y < pl.height; ++y) {
+        for (uint32_t x = 0; x < pl.width; ++x, ++i) {
+          ASSERT_EQ(pl.data[size_t{y} * pl.stride + x], static_cast<uint8_t>((i * 11 + n) & 0xFF))
+              << n << " " << y << " " << x;
+        }
+        // The gap after each row is left alone.
+        if (pl.stride > pl.width) {
+          ASSERT_EQ(pl.data[size_t{y} * pl.stride + pl.width], 0xEE);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(r.readFrame(planes, &error), Y4mReader::Result::End);
+}
+
+// A frame located in a file that is cut short before its planes are copied:
+// a clear failure, not a frame of stale bytes.
+TEST(Y4mReader, FileCutShortAfterLocating) {
+  MemoryFile f("YUV4MPEG2 W4 H2\nFRAME\n" + frameData('a') + "FRAME\n" + frameData('b'));
+  Y4mReader r(f.get(), "in.y4m");
+  std::string error;
+  ASSERT_TRUE(r.readHeader(&error)) << error;
+  Picture p;
+  bool located = false;
+  uint64_t position = 0;
+  ASSERT_EQ(r.nextFrame(p.planes, &located, &position, &error), Y4mReader::Result::Frame);
+  ASSERT_EQ(r.nextFrame(p.planes, &located, &position, &error), Y4mReader::Result::Frame);
+  ASSERT_TRUE(located);
+  ASSERT_EQ(ftruncate(fileno(f.get()), static_cast<off_t>(position + 5)), 0);
+  EXPECT_FALSE(r.readPlanesAt(position, p.planes, &error));
+  EXPECT_EQ(error, "in.y4m: the input file was cut short while being read");
 }
 
 TEST(Y4mReader, HeaderRefusals) {

@@ -14,6 +14,7 @@
 // writing does not matter.
 #include <emmintrin.h>
 
+#include "engine/detection_group.h"
 #include "engine/interpolation_kernels.h"
 
 namespace wdi {
@@ -40,24 +41,6 @@ inline __m128i combValue(__m128i a, __m128i m, __m128i b) {
   const __m128i e = _mm_sub_epi16(b, a);
   const __m128i p = _mm_mullo_epi16(_mm_sub_epi16(a, m), _mm_sub_epi16(b, m));
   return _mm_sub_epi16(p, _mm_srli_epi16(_mm_mullo_epi16(e, e), 4));
-}
-
-// combPatternTable as byte compares on the 5-bit history: 7, 15, 23, 31 have
-// the low three bits set, 28 .. 31 the bits 2 .. 4, and 22, 23 are 1011x.
-inline __m128i patternHit(__m128i g) {
-  const __m128i c7 = _mm_set1_epi8(0x07);
-  const __m128i c28 = _mm_set1_epi8(0x1C);
-  const __m128i c30 = _mm_set1_epi8(0x1E);
-  const __m128i c22 = _mm_set1_epi8(0x16);
-  const __m128i t1 = _mm_cmpeq_epi8(_mm_and_si128(g, c7), c7);
-  const __m128i t2 = _mm_cmpeq_epi8(_mm_and_si128(g, c28), c28);
-  const __m128i t3 = _mm_cmpeq_epi8(_mm_and_si128(g, c30), c22);
-  return _mm_or_si128(_mm_or_si128(t1, t2), t3);
-}
-
-inline int32_t horizontalSum(__m128i bytes) {
-  const __m128i s = _mm_sad_epu8(bytes, _mm_setzero_si128());
-  return _mm_cvtsi128_si32(s) + _mm_cvtsi128_si32(_mm_srli_si128(s, 8));
 }
 
 // Scans the group of block column b and returns its contribution to the
@@ -111,33 +94,7 @@ int32_t scanGroup(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint32_t w
     mHi = bHi;
     if ((k & 1) != 0) continue;
 
-    const __m128i hit = patternHit(history);
-    // A strip (four byte lanes) adds its flags only when one of its lanes hits.
-    const __m128i quiet = _mm_cmpeq_epi32(hit, zero);
-    hits = _mm_sub_epi8(hits, _mm_andnot_si128(quiet, flags));
-    if (kWrite && _mm_movemask_epi8(hit) != 0) {
-      // Lane c marks columns c .. c + 2.
-      const __m128i marks =
-          _mm_or_si128(_mm_or_si128(hit, _mm_slli_si128(hit, 1)), _mm_slli_si128(hit, 2));
-      __m128i* dst = reinterpret_cast<__m128i*>(mapRow);
-      _mm_storeu_si128(dst, _mm_or_si128(_mm_loadu_si128(dst), marks));
-      // The last two lanes reach two columns into the next group.
-      const int spill =
-          _mm_cvtsi128_si32(_mm_or_si128(_mm_srli_si128(hit, 14), _mm_srli_si128(hit, 15)));
-      mapRow[16] = static_cast<uint8_t>(mapRow[16] | (spill & 0xFF));
-      mapRow[17] = static_cast<uint8_t>(mapRow[17] | ((spill >> 8) & 0xFF));
-    }
-    const uint32_t y = 2 + k;
-    if (((y + 4) & 15) == 0) {
-      // Last marked row of block row (y + 3) >> 4.
-      const int32_t n = horizontalSum(hits);
-      hits = zero;
-      groupTotal += n;
-      if (kWrite) {
-        uint8_t& c = counts[((y + 3) >> 4) * blocksPerRow + b];
-        c = static_cast<uint8_t>(c + n);
-      }
-    }
+    finishRowPair<kWrite>(history, flags, k, mapRow, counts, blocksPerRow, b, hits, groupTotal);
     if (k + 6 == height) break;
     mapRow += 2 * stride;
   }

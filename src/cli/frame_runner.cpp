@@ -55,7 +55,13 @@ struct WorkerBuffers {
   static constexpr int kOut = 2;
   std::unique_ptr<uint8_t[]> in;
   std::unique_ptr<uint8_t[]> out[kOut];
-  bool busy[kOut] = {false, false};  // holds a frame not yet written
+  bool busy[kOut] = {};  // holds a frame not yet written
+  // The first free output buffer, or kOut.
+  int freeOut() const {
+    int b = 0;
+    while (b < kOut && busy[b]) ++b;
+    return b;
+  }
 };
 
 // A finished frame waiting for its turn to be written.
@@ -126,9 +132,10 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
   auto worker = [&](FrameProcessor* processor, WorkerBuffers* own) {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-      changed.wait(lock, [&] { return stopped || readEnded || !own->busy[0] || !own->busy[1]; });
+      changed.wait(lock,
+                   [&] { return stopped || readEnded || own->freeOut() < WorkerBuffers::kOut; });
       if (stopped || readEnded) return;
-      const int b = own->busy[0] ? 1 : 0;
+      const int b = own->freeOut();
       if (!ensure(own->in, inBytes) || !ensure(own->out[b], outBytes)) {
         fail(kOutOfMemory);
         stopped = true;

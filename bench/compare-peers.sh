@@ -26,7 +26,7 @@
 # rebuilt rows only (bench/psnr.cpp). Every wdeint output is also checked to
 # be byte-identical with one and with two threads.
 #
-# Environment: WDI_BUILD_DIR (default build), RUNS (5), FRAMES_SD (200),
+# Environment: WDI_BUILD_DIR (default build), RUNS (5), FRAMES_SD (400),
 # FRAMES_HD (200), SHORT (10), SIZES ("720x576 1920x1080"), KEEP_WORK=1 keeps
 # the clips.
 # The machine should be otherwise idle: the load average is printed.
@@ -35,7 +35,7 @@ cd "$(dirname "$0")/.."
 
 BUILD=${WDI_BUILD_DIR:-build}
 RUNS=${RUNS:-5}
-FRAMES_SD=${FRAMES_SD:-200}
+FRAMES_SD=${FRAMES_SD:-400}
 FRAMES_HD=${FRAMES_HD:-200}
 SHORT=${SHORT:-10}
 SIZES=${SIZES:-"720x576 1920x1080"}

@@ -1,8 +1,8 @@
 // The YUV4MPEG2 reader of wdeint: any bytes as the input, read as the tool
 // reads it (header, then frames into the padded engine frame), once as a
 // stream (stdio, as from a pipe) and once as a regular file (whose frames
-// come out of a mapping). Both must give the same frames and the same
-// one-line message.
+// are located and then read with pread). Both must give the same frames and
+// the same one-line message.
 #include <unistd.h>
 
 #include <cstdint>

@@ -1,7 +1,6 @@
-// Read-only mapping of the rest of a regular input file. Frames are copied
-// (or, on the host path, used) straight from the page cache: read() would
-// copy each frame once more through the kernel, which at 1920x1080 costs a
-// good part of a frame's deinterlacing.
+// Read-only mapping of the rest of a regular input file. The host path
+// (wdeint --bgr24) hands the images to the module where they lie in the page
+// cache, without copying each into a buffer first.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -60,8 +60,7 @@ void MEDeinterlacer::searchAndReplaceAdvanced() {
                           2,
                           0,
                           0};
-      // Hint: the best of no motion and the left and upper neighbours' vectors, when the
-      // SIMD scans can use one.
+      // Hint: a neighbour's vector (see pickAdvancedHint), when the SIMD scans can use one.
       if (kernels_.searchFieldBlocks != searchFieldBlocksC) pickAdvancedHint(i, window);
       kernels_.searchFieldBlocks(window, result);
     }
@@ -95,10 +94,7 @@ void MEDeinterlacer::pickAdvancedHint(uint32_t i, SearchWindow& window) const {
     x += blockMotion[i - 1].dx;
     y += blockMotion[i - 1].dy;
   }
-  x = std::min<int64_t>(std::max<int64_t>(x, window.xFirst), window.xLast);
-  y = std::min<int64_t>(std::max<int64_t>(y, window.yFirst), window.yLast);
-  window.hintX = static_cast<int32_t>(x);
-  window.hintY = static_cast<int32_t>(window.yFirst + (y - window.yFirst) / 2 * 2);
+  setHint(window, x, y);
 }
 
 void MEDeinterlacer::replaceSimilarPixels(uint8_t* destination, const uint8_t* candidate,

@@ -91,6 +91,8 @@ class MEDeinterlacer : public VideoProcessing<DeinterlaceParameters> {
  private:
   // Points a method 5 search window's hint at a likely match (speed only).
   void pickAdvancedHint(uint32_t i, SearchWindow& window) const;
+  // Points a non-empty window's hint at its candidate nearest to (x, y).
+  static void setHint(SearchWindow& window, int64_t x, int64_t y);
 
   EngineKernels kernels_;
   // Coarse vector of the block being estimated, kept as a starting guess for its

@@ -47,14 +47,6 @@ int32_t nearestCandidate(int64_t preferred, int64_t first, int64_t last, int32_t
   return static_cast<int32_t>(step == 2 ? v - ((v - first) & 1) : v);
 }
 
-// Points a non-empty window's hint at the candidate nearest to (x, y). A good guess is
-// the vector of a neighbour already searched in this frame: measuring several guesses
-// costs more than picking the better one saves.
-void setHint(SearchWindow& w, int64_t x, int64_t y) {
-  w.hintX = nearestCandidate(x, w.xFirst, w.xLast, 1);
-  w.hintY = nearestCandidate(y, w.yFirst, w.yLast, w.yStep);
-}
-
 struct ReducedDistanceC {
   const uint8_t* reference;
   ptrdiff_t stride;
@@ -136,6 +128,13 @@ void initMotionKernels(EngineKernels& k, uint32_t flags) {
     k.searchReducedBlocks = searchReducedBlocksAvx2;
     k.searchFieldBlocks = searchFieldBlocksAvx2;
   }
+}
+
+// A good guess is the vector of a neighbour already searched in this frame: measuring
+// several guesses costs more than picking the better one saves.
+void MEDeinterlacer::setHint(SearchWindow& w, int64_t x, int64_t y) {
+  w.hintX = nearestCandidate(x, w.xFirst, w.xLast, 1);
+  w.hintY = nearestCandidate(y, w.yFirst, w.yLast, w.yStep);
 }
 
 void MEDeinterlacer::coarseSearch(uint32_t i, int32_t rx, int32_t ry) {

@@ -52,17 +52,22 @@ void YuvToRgbRowC(uint8_t* out, const uint8_t* luma, const uint8_t* u, const uin
   }
 }
 
-void RgbToYuv420C(uint8_t* Y, uint8_t* U, uint8_t* V, const uint8_t* rgb, uint32_t w, uint32_t h,
-                  uint32_t lumaStride) {
+void RgbToYuv420ByRowPairs(RgbToYuvRowPairFn convertPair, uint8_t* Y, uint8_t* U, uint8_t* V,
+                           const uint8_t* rgb, uint32_t w, uint32_t h, uint32_t lumaStride) {
   const size_t rgbRow = static_cast<size_t>(w) * 3;
   const size_t chromaStride = lumaStride / 2;
   for (uint32_t j = 0; j < h / 2; ++j) {
     // Picture rows 2j and 2j+1 are memory rows h-1-2j and h-2-2j (bottom-up).
     const uint8_t* top = rgb + (h - 1 - 2 * static_cast<size_t>(j)) * rgbRow;
     uint8_t* y0 = Y + 2 * static_cast<size_t>(j) * lumaStride;
-    RgbToYuvRowPairC(y0, y0 + lumaStride, U + j * chromaStride, V + j * chromaStride, top,
-                     top - rgbRow, w / 2);
+    convertPair(y0, y0 + lumaStride, U + j * chromaStride, V + j * chromaStride, top, top - rgbRow,
+                w / 2);
   }
+}
+
+void RgbToYuv420C(uint8_t* Y, uint8_t* U, uint8_t* V, const uint8_t* rgb, uint32_t w, uint32_t h,
+                  uint32_t lumaStride) {
+  RgbToYuv420ByRowPairs(RgbToYuvRowPairC, Y, U, V, rgb, w, h, lumaStride);
 }
 
 void Yuv420ToRgbC(const uint8_t* Y, const uint8_t* U, const uint8_t* V, uint32_t w, uint32_t h,

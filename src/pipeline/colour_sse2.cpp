@@ -114,15 +114,7 @@ void RgbToYuvRowPairSse2(uint8_t* y0, uint8_t* y1, uint8_t* u, uint8_t* v, const
 
 void RgbToYuv420Sse2(uint8_t* Y, uint8_t* U, uint8_t* V, const uint8_t* rgb, uint32_t w, uint32_t h,
                      uint32_t lumaStride) {
-  const size_t rgbRow = static_cast<size_t>(w) * 3;
-  const size_t chromaStride = lumaStride / 2;
-  for (uint32_t j = 0; j < h / 2; ++j) {
-    // Picture rows 2j and 2j+1 are memory rows h-1-2j and h-2-2j (bottom-up).
-    const uint8_t* top = rgb + (h - 1 - 2 * static_cast<size_t>(j)) * rgbRow;
-    uint8_t* y0 = Y + 2 * static_cast<size_t>(j) * lumaStride;
-    RgbToYuvRowPairSse2(y0, y0 + lumaStride, U + j * chromaStride, V + j * chromaStride, top,
-                        top - rgbRow, w / 2);
-  }
+  RgbToYuv420ByRowPairs(RgbToYuvRowPairSse2, Y, U, V, rgb, w, h, lumaStride);
 }
 
 namespace {

@@ -14,8 +14,7 @@ void Interleave(const uint8_t* yuvWork, uint8_t* yuvIn, uint32_t w, uint32_t h);
 // Separates the fields of a bottom-up RGB24 frame and converts them into
 // yuvIn, each field on its own rows, so no chroma sample mixes fields. The
 // result equals gathering the fields into the two halves of rgbWork,
-// converting into yuvWork and interleaving; rgbWork serves as scratch space
-// and yuvWork is no longer touched.
+// converting into yuvWork and interleaving; neither work buffer is touched.
 void SplitFrame(const uint8_t* source, uint8_t* yuvIn, uint8_t* rgbWork, uint8_t* yuvWork,
                 uint32_t w, uint32_t h);
 

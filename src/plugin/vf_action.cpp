@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "plugin/configure.h"
 #include "plugin/option_blocks.h"
 #include "plugin/stream_state.h"
 #include "region/rect_list.h"
-#include "ui/configure.h"
 
 extern "C" int32_t WDI_STDCALL vfAction(int32_t, wdi::ActionRecord* record) {
   using namespace wdi;

@@ -3,13 +3,16 @@
 #pragma once
 #include <cstdint>
 
-#include "plugin/host_records.h"
+#include "engine/deinterlace_parameters.h"
+#include "region/rect_list.h"
 
 namespace wdi {
 
-// Runs dialog 104 modally on dialogParams and regionList, owned by `owner`;
-// `record` is the creation parameter, which the dialog does not use.
-// Returns the dialog's end result, or -1 when it cannot be shown.
-intptr_t RunSettingsDialog(void* owner, const ActionRecord* record);
+// Runs dialog 104 of the module `instance` modally, owned by `owner`, on the
+// option values `params` and the region `region` (may be null), which it
+// edits in place. Returns the dialog's end result, or -1 when it cannot be
+// shown.
+intptr_t RunSettingsDialog(void* instance, void* owner, DeinterlaceParameters& params,
+                           CRectList* region);
 
 }  // namespace wdi

@@ -13,9 +13,9 @@ SettingsDialogDriver& driver() {
 
 void SetSettingsDialogDriver(SettingsDialogDriver newDriver) { driver() = std::move(newDriver); }
 
-intptr_t RunSettingsDialog(void* owner, const ActionRecord*) {
+intptr_t RunSettingsDialog(void*, void* owner, DeinterlaceParameters& params, CRectList* region) {
   if (!driver()) return -1;
-  return driver()(owner);
+  return driver()(owner, params, region);
 }
 
 }  // namespace wdi

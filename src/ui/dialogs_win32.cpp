@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "plugin/dialog_params.h"
-#include "plugin/module_attach.h"
 #include "region/rect_list.h"
 #include "ui/add_rect_dialog.h"
 #include "ui/dialog_controls.h"
@@ -25,7 +23,17 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 INT_PTR CALLBACK AddRectDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK NoteDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-HINSTANCE instance() { return static_cast<HINSTANCE>(moduleInstance); }
+// What the settings dialog edits, handed to it at creation and kept with its window.
+struct SettingsContext {
+  DeinterlaceParameters* params;
+  CRectList* region;
+};
+
+// Every dialog comes from the module's resources, so a dialog's own instance
+// is the module's.
+HINSTANCE instanceOf(HWND dialog) {
+  return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
+}
 
 // The settings dialog's tool-tip window; one dialog is open at a time.
 HWND toolTipWindow = nullptr;
@@ -75,7 +83,7 @@ class Win32Controls : public DialogControls {
   void endDialog(intptr_t result) override { EndDialog(dialog_, result); }
   intptr_t runChildDialog(int resourceId) override {
     DLGPROC proc = resourceId == IDD_ADD_RECT ? AddRectDialogProc : NoteDialogProc;
-    return DialogBoxParamA(instance(), MAKEINTRESOURCEA(resourceId), dialog_, proc, 0);
+    return DialogBoxParamA(instanceOf(dialog_), MAKEINTRESOURCEA(resourceId), dialog_, proc, 0);
   }
   bool chooseFile(const FileDialogRequest& request, std::string& path) override {
     std::vector<char> file(request.fileBufferChars, '\0');
@@ -101,9 +109,10 @@ class Win32Controls : public DialogControls {
 
   void createToolTips(const ToolTipRow* rows, size_t count) override {
     // The host's process provides the class; without it there are no tips.
-    HWND tips = CreateWindowExA(
-        0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_, nullptr, instance(), nullptr);
+    HWND tips =
+        CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_,
+                        nullptr, instanceOf(dialog_), nullptr);
     toolTipWindow = tips;
     if (tips == nullptr) return;
     SetWindowPos(tips, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -130,9 +139,13 @@ class Win32Controls : public DialogControls {
   HWND dialog_;
 };
 
-INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+  auto* context = reinterpret_cast<SettingsContext*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  // Messages that come before WM_INITDIALOG find no context yet.
+  if (context == nullptr) return FALSE;
   Win32Controls controls(dialog);
-  SettingsDialog settings(controls, dialogParams, regionList);
+  SettingsDialog settings(controls, *context->params, context->region);
   switch (message) {
     case WM_INITDIALOG:
       settings.onInit();
@@ -186,9 +199,12 @@ INT_PTR CALLBACK NoteDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-intptr_t RunSettingsDialog(void* owner, const ActionRecord* record) {
-  return DialogBoxParamA(instance(), MAKEINTRESOURCEA(IDD_SETTINGS), static_cast<HWND>(owner),
-                         SettingsDialogProc, reinterpret_cast<LPARAM>(record));
+intptr_t RunSettingsDialog(void* instance, void* owner, DeinterlaceParameters& params,
+                           CRectList* region) {
+  SettingsContext context{&params, region};
+  return DialogBoxParamA(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEA(IDD_SETTINGS),
+                         static_cast<HWND>(owner), SettingsDialogProc,
+                         reinterpret_cast<LPARAM>(&context));
 }
 
 }  // namespace wdi

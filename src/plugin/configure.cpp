@@ -1,8 +1,10 @@
-#include "ui/configure.h"
+#include "plugin/configure.h"
 
 #include <cstring>
 
 #include "plugin/dialog_params.h"
+#include "plugin/module_attach.h"
+#include "region/rect_list.h"
 #include "ui/dialog_host.h"
 
 namespace wdi {
@@ -14,7 +16,7 @@ int32_t ConfigureCommand(const ActionRecord& copy) {
   }
   DeinterlaceParameters* hostBlock = filter->current->block;
   std::memcpy(&dialogParams, hostBlock, sizeof(DeinterlaceParameters));
-  intptr_t result = RunSettingsDialog(copy.ownerWindow, &copy);
+  intptr_t result = RunSettingsDialog(moduleInstance, copy.ownerWindow, dialogParams, regionList);
   // -1: the dialog could not be shown, which is no OK.
   if (result == -1) return 0;
   if (result == 1) std::memcpy(hostBlock, &dialogParams, sizeof(DeinterlaceParameters));

@@ -1,4 +1,4 @@
-#include "ui/configure.h"
+#include "plugin/configure.h"
 
 #include <gtest/gtest.h>
 
@@ -40,15 +40,18 @@ class ConfigureTest : public ::testing::Test {
     regionList = savedRegion;
   }
   void userDoes(std::function<void(FakeControls&, SettingsDialog&)> act) {
-    SetSettingsDialogDriver([this, act](void* owner) -> intptr_t {
-      EXPECT_EQ(owner, &ownerMarker);
-      FakeControls controls;
-      SettingsDialog dialog(controls, dialogParams, regionList);
-      dialog.onInit();
-      shownSearchArea = controls.texts[IDC_SEARCH_AREA];
-      act(controls, dialog);
-      return controls.ended.value_or(-1);
-    });
+    SetSettingsDialogDriver(
+        [this, act](void* owner, DeinterlaceParameters& params, CRectList* edited) -> intptr_t {
+          EXPECT_EQ(owner, &ownerMarker);
+          EXPECT_EQ(&params, &dialogParams);
+          EXPECT_EQ(edited, regionList);
+          FakeControls controls;
+          SettingsDialog dialog(controls, params, edited);
+          dialog.onInit();
+          shownSearchArea = controls.texts[IDC_SEARCH_AREA];
+          act(controls, dialog);
+          return controls.ended.value_or(-1);
+        });
   }
 
   int ownerMarker = 0;
@@ -151,14 +154,14 @@ TEST_F(ConfigureTest, VfActionRunsTheDialogForCommandZero) {
 TEST_F(ConfigureTest, DialogThatCannotBeShownIsNoOk) {
   SetSettingsDialogDriver(nullptr);
   EXPECT_EQ(ConfigureCommand(record), 0);
-  SetSettingsDialogDriver([](void*) -> intptr_t { return -1; });
+  SetSettingsDialogDriver([](void*, DeinterlaceParameters&, CRectList*) -> intptr_t { return -1; });
   EXPECT_EQ(ConfigureCommand(record), 0);
   EXPECT_EQ(std::memcmp(&block, &kHostBlock, sizeof block), 0);
 }
 
 TEST_F(ConfigureTest, MissingOptionBlockOpensNothing) {
   bool opened = false;
-  SetSettingsDialogDriver([&](void*) -> intptr_t {
+  SetSettingsDialogDriver([&](void*, DeinterlaceParameters&, CRectList*) -> intptr_t {
     opened = true;
     return 1;
   });

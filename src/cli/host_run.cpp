@@ -10,6 +10,7 @@
 
 #include "cli/mapped_file.h"
 #include "cli/progress.h"
+#include "cli/region_options.h"
 #include "cli/y4m.h"
 #include "platform/cpu.h"
 #include "platform/native_hooks.h"
@@ -24,11 +25,6 @@ namespace {
 // The host's own major version: frames are processed from version 6 on, and
 // 7 takes the record's field type as it stands.
 constexpr int32_t kHostVersion = 7;
-
-std::string rectText(const RectOption& r) {
-  return std::string(r.include ? "+" : "-") + std::to_string(r.left) + "," + std::to_string(r.top) +
-         "," + std::to_string(r.right) + "," + std::to_string(r.bottom);
-}
 
 BitmapInfoHeader imageHeader(int32_t width, int32_t height) {
   BitmapInfoHeader h{};
@@ -126,34 +122,6 @@ class ImageInput {
   uint64_t images_ = 0;
 };
 
-bool setUpRegion(const CliOptions& o, std::string* error) {
-  if (regionList == nullptr) {
-    *error = "out of memory for the processing region";
-    return false;
-  }
-  if (!o.regionFile.empty()) {
-    std::FILE* f = std::fopen(o.regionFile.c_str(), "rb");
-    if (f == nullptr) {
-      *error = o.regionFile + ": cannot open: " + std::strerror(errno);
-      return false;
-    }
-    std::fclose(f);
-    if (regionList->LoadFromFile(o.regionFile.c_str()) != 0) {
-      *error = o.regionFile + ": not a region file this filter takes";
-      return false;
-    }
-  }
-  for (const RectOption& r : o.rects) {
-    if (regionList->AddRect(r.include, r.left, r.top, r.right, r.bottom) < 0) {
-      std::fprintf(stderr,
-                   "wdeint: warning: rectangle %s refused (negative or inverted edges, or a "
-                   "single pixel)\n",
-                   rectText(r).c_str());
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 bool processBgr24(const CliOptions& o, std::string* error) {
@@ -184,7 +152,7 @@ bool processBgr24(const CliOptions& o, std::string* error) {
   // Any first call creates the process-wide region; an unknown command does nothing else.
   record.command = -1;
   vfAction(0, &record);
-  if (!setUpRegion(o, error)) return false;
+  if (!buildRegion(o, regionList, error)) return false;
 
   Streams s;
   s.in = o.input == "-" ? stdin : std::fopen(o.input.c_str(), "rb");

@@ -217,6 +217,14 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions* options, st
     } else if (name == "--region") {
       ok = takeValue();
       o.regionFile = value;
+    } else if (name == "--keep-field") {
+      ok = takeValue();
+      if (ok && value != "bottom" && value != "top") {
+        *error = "--keep-field: " + quoted(value) + " is not bottom or top";
+        ok = false;
+      }
+      o.keepTop = value == "top";
+      o.keepFieldGiven = true;
     } else {
       *error = "unknown option " + quoted(arg) + " (see --help)";
       ok = false;
@@ -247,8 +255,12 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions* options, st
       return false;
     }
   }
-  if (!o.bgr24 && (o.fieldType != 0 || !o.rects.empty() || !o.regionFile.empty())) {
-    *error = "--field-type, --rect and --region need --bgr24";
+  if (!o.bgr24 && o.fieldType != 0) {
+    *error = "--field-type needs --bgr24";
+    return false;
+  }
+  if (o.bgr24 && o.keepFieldGiven) {
+    *error = "--keep-field is for YUV4MPEG2 input; --bgr24 keeps the field the host's stream keeps";
     return false;
   }
   if (o.bgr24 && !o.demoDir.empty()) {
@@ -272,8 +284,8 @@ YUV4MPEG2 files (8-bit 4:2:0: C420, C420jpeg, C420paldv, C420mpeg2 or no C
 tag); '-' means standard input or output, for example
   ffmpeg -i in.mkv -f yuv4mpegpipe - | wdeint - out.y4m
 The bottom field (odd rows, counted from 0) is kept and the top field is
-rebuilt from it. The output header is the input's with the interlace tag
-set to Ip.
+rebuilt from it (--keep-field top does the opposite). The output header is
+the input's with the interlace tag set to Ip.
 
 Frame sizes that are not multiples of 16 (720x486, 1920x1080, ...) are
 processed: each plane is padded at the right and the bottom to the next
@@ -293,6 +305,16 @@ Deinterlace options (the settings of the filter's option block):
   --replace-only-interlaced     restore every pixel the detection did not mark
   --search-on-interpolated      method 5 searches the interpolated image
 
+Field and region:
+  --keep-field F    bottom (default): keep rows 1, 3, 5, ... and rebuild the
+                    others; top: keep rows 0, 2, 4, ... and rebuild the others
+  --rect +L,T,R,B   add a rectangle to the processing region (repeatable, in
+  --rect -L,T,R,B   order; + includes, - excludes; edges inclusive, in luma
+                    pixels). A pixel takes the kind of the last rectangle
+                    that holds it; pixels in none are processed. The region
+                    acts in 8x8 blocks, each decided by its top-left pixel
+  --region FILE     load the processing region from a .rect file first
+
 Tool options:
   --threads N       frames processed in parallel, 1..256 (default: one per
                     processor core); the output is the same for every N
@@ -309,9 +331,7 @@ Raw host images through the plug-in entry point:
                     are copied unchanged
   --field-type T    0: whole frames (default); 1: each image is one field of
                     W x H/2, first and second fields alternating
-  --rect +L,T,R,B   add a rectangle to the processing region (repeatable, in
-  --rect -L,T,R,B   order; + includes, - excludes)
-  --region FILE     load the processing region from a .rect file first
+  --rect, --region  as above, through the plug-in's own region
 
 Demo:
   --demo DIR        synthesise an interlaced clip (720x576, 2 s, top field

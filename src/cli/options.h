@@ -40,6 +40,9 @@ struct CliOptions {
   int32_t fieldType = 0;
   std::vector<RectOption> rects;
   std::string regionFile;
+
+  bool keepTop = false;  // --keep-field top
+  bool keepFieldGiven = false;
 };
 
 // Decimal 0..4294967295, digits only.

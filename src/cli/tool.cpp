@@ -18,11 +18,12 @@
 #include "cli/frame_runner.h"
 #include "cli/host_run.h"
 #include "cli/options.h"
-#include "cli/padding.h"
 #include "cli/png_writer.h"
 #include "cli/progress.h"
+#include "cli/region_options.h"
 #include "cli/y4m.h"
-#include "engine/me_deinterlacer.h"
+#include "core/stream.h"
+#include "pipeline/padding.h"
 #include "platform/cpu.h"
 
 namespace wdi::cli {
@@ -141,17 +142,31 @@ class Y4mSink : public FrameSink {
   FrameGeometry geometry_;
 };
 
-class EngineProcessor : public FrameProcessor {
+// One core stream per worker; frames come and go in the engine's padded layout.
+class CoreProcessor : public FrameProcessor {
  public:
-  EngineProcessor(const FrameGeometry& g, const DeinterlaceParameters& params) : params_(params) {
-    engine_.init(g.paddedWidth, g.paddedHeight);
-  }
-  void process(const uint8_t* in, uint8_t* out) override { engine_.process(in, out, &params_); }
+  explicit CoreProcessor(std::unique_ptr<core::Stream> stream) : stream_(std::move(stream)) {}
+  void process(const uint8_t* in, uint8_t* out) override { stream_->processPadded(in, out); }
 
  private:
-  MEDeinterlacer engine_;
-  DeinterlaceParameters params_;
+  std::unique_ptr<core::Stream> stream_;
 };
+
+// A stream with the command line's options and region; false with a message.
+bool makeStream(const CliOptions& o, const FrameGeometry& g, const CRectList& region,
+                std::unique_ptr<core::Stream>* stream, std::string* error) {
+  core::Status status = core::Status::Ok;
+  *stream = core::Stream::create(g.width, g.height, &status);
+  if (*stream != nullptr && status == core::Status::Ok) status = (*stream)->setRegion(region);
+  if (*stream == nullptr || status != core::Status::Ok) {
+    *error = status == core::Status::NoMemory ? "out of memory for the frames"
+                                              : "cannot set up the stream";
+    return false;
+  }
+  (*stream)->setParameters(o.params);
+  (*stream)->setKeptField(o.keepTop ? core::Field::Top : core::Field::Bottom);
+  return true;
+}
 
 uint32_t threadCount(const CliOptions& o) {
   if (o.threads != 0) return o.threads;
@@ -174,11 +189,15 @@ bool processY4m(const CliOptions& o, const std::string& inPath, const std::strin
     return false;
   }
   const FrameGeometry g = makeGeometry(reader.header().width, reader.header().height);
+  CRectList region;
+  if (!buildRegion(o, &region, error)) return false;
 
   const uint32_t threads = threadCount(o);
   std::vector<std::unique_ptr<FrameProcessor>> processors;
   for (uint32_t i = 0; i < threads; ++i) {
-    processors.push_back(std::make_unique<EngineProcessor>(g, o.params));
+    std::unique_ptr<core::Stream> stream;
+    if (!makeStream(o, g, region, &stream, error)) return false;
+    processors.push_back(std::make_unique<CoreProcessor>(std::move(stream)));
   }
 
   File out;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/padding.h"
+#include "pipeline/padding.h"
 
 namespace wdi::cli {
 

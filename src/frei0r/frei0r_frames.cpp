@@ -5,13 +5,13 @@ namespace wdi::frei0r {
 namespace {
 
 // Start of picture row r (counted from the top) in the bottom-up image.
-inline size_t hostRowOffset(const cli::FrameGeometry& g, uint32_t r) {
+inline size_t hostRowOffset(const FrameGeometry& g, uint32_t r) {
   return size_t{3} * g.paddedWidth * (g.paddedHeight - 1 - r);
 }
 
 }  // namespace
 
-void BgraToHostImage(const uint8_t* bgra, uint8_t* image, const cli::FrameGeometry& g) {
+void BgraToHostImage(const uint8_t* bgra, uint8_t* image, const FrameGeometry& g) {
   const size_t frameRowBytes = size_t{4} * g.width;
   for (uint32_t r = 0; r < g.height; ++r) {
     const uint8_t* in = bgra + r * frameRowBytes;
@@ -25,12 +25,12 @@ void BgraToHostImage(const uint8_t* bgra, uint8_t* image, const cli::FrameGeomet
     }
   }
   const auto hostRowBytes = static_cast<ptrdiff_t>(3 * size_t{g.paddedWidth});
-  cli::padImage(image + hostRowOffset(g, 0), -hostRowBytes, 3, g.width, g.height, g.paddedWidth,
-                g.paddedHeight);
+  padImage(image + hostRowOffset(g, 0), -hostRowBytes, 3, g.width, g.height, g.paddedWidth,
+           g.paddedHeight);
 }
 
 void HostImageToBgra(const uint8_t* image, const uint8_t* alphaSource, uint8_t* bgra,
-                     const cli::FrameGeometry& g) {
+                     const FrameGeometry& g) {
   const size_t frameRowBytes = size_t{4} * g.width;
   for (uint32_t r = 0; r < g.height; ++r) {
     const uint8_t* in = image + hostRowOffset(g, r);

@@ -44,6 +44,10 @@ constexpr ParamDescription kParams[kParamCount] = {
      "else it won't. If pixel is in several rectangles it will be processed depending on type of "
      "last rectangle in order of the queue.If pixel do not hit any rectangle it will be processed.",
      0, 0, 0},
+    {"keep_top_field", ParamKind::Flag,
+     "Keep the top field (rows 0, 2, 4, ...) and rebuild the bottom one; off (the default) keeps "
+     "the bottom field and rebuilds the top one",
+     0, 0, 1},
 };
 
 }  // namespace
@@ -67,7 +71,10 @@ int64_t HostNumberToField(const ParamDescription& param, double value, int64_t f
 
 bool SetParamField(DeinterlaceParameters* params, int index, double value) {
   const ParamDescription* param = DescribeParam(index);
-  if (param == nullptr || param->kind == ParamKind::Text || std::isnan(value)) return false;
+  if (param == nullptr || param->kind == ParamKind::Text || index == kKeepTopField ||
+      std::isnan(value)) {
+    return false;
+  }
   switch (index) {
     case kMethod:
       params->method = static_cast<int32_t>(HostNumberToField(*param, value, params->method));

@@ -16,6 +16,8 @@ enum ParamIndex : int {
   kReplaceOnlyInterlaced,
   kSearchOnInterpolated,
   kRegionFile,
+  // Not a field of the option block: the field the stream keeps.
+  kKeepTopField,
   kParamCount,
 };
 

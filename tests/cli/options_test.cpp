@@ -102,7 +102,12 @@ TEST(Options, UsageErrors) {
   EXPECT_NE(parse({"--quiet=1", "a", "b"}, &o), "");
   EXPECT_NE(parse({"--demo", "d", "a", "b"}, &o), "");
   EXPECT_NE(parse({"--demo-progressive", "a", "b"}, &o), "");
-  EXPECT_NE(parse({"--rect", "+0,0,15,15", "a", "b"}, &o), "");  // needs --bgr24
+  EXPECT_EQ(parse({"--rect", "+0,0,15,15", "a", "b"}, &o), "");  // YUV4MPEG2 takes it too
+  EXPECT_EQ(parse({"--field-type", "1", "a", "b"}, &o), "--field-type needs --bgr24");
+  EXPECT_EQ(parse({"--keep-field", "top", "a", "b"}, &o), "");
+  EXPECT_TRUE(o.keepTop);
+  EXPECT_NE(parse({"--keep-field", "left", "a", "b"}, &o), "");
+  EXPECT_NE(parse({"--bgr24", "16x16", "--keep-field", "top", "a", "b"}, &o), "");
   EXPECT_NE(parse({"--quiet", "--verbose", "a", "b"}, &o), "");
   EXPECT_NE(parse({"--demo-size", "721x576", "--demo", "d"}, &o), "");
   EXPECT_EQ(parse({"--help"}, &o), "");

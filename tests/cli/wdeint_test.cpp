@@ -158,6 +158,27 @@ TEST_F(Wdeint, ClosedPipeIsAWriteError) {
   EXPECT_NE(read("err.txt").find("Broken pipe"), std::string::npos) << read("err.txt");
 }
 
+TEST_F(Wdeint, RegionAndKeptFieldOnYuv4mpeg2) {
+  write("in.y4m", header(40, 30) + randomFrames(40, 30, 5, 11));
+  const std::string in = " '" + path("in.y4m") + "' ";
+  ASSERT_EQ(run("$W" + in + "'" + path("whole.y4m") + "'"), 0);
+  ASSERT_EQ(run("$W --rect -0,0,39,15 --threads 1" + in + "'" + path("r1.y4m") + "'"), 0);
+  ASSERT_EQ(run("$W --rect -0,0,39,15 --threads 3" + in + "'" + path("r3.y4m") + "'"), 0);
+  EXPECT_EQ(read("r1.y4m"), read("r3.y4m"));
+  EXPECT_NE(read("r1.y4m"), read("whole.y4m"));
+  ASSERT_EQ(run("$W --keep-field top --threads 1" + in + "'" + path("t1.y4m") + "'"), 0);
+  ASSERT_EQ(run("$W --keep-field top --threads 3" + in + "'" + path("t3.y4m") + "'"), 0);
+  EXPECT_EQ(read("t1.y4m"), read("t3.y4m"));
+  EXPECT_NE(read("t1.y4m"), read("whole.y4m"));
+
+  // The refusals and messages of the host path.
+  ASSERT_EQ(run("$W --rect +3,3,3,3" + in + "'" + path("o.y4m") + "'"), 0);
+  EXPECT_NE(read("err.txt").find("rectangle +3,3,3,3 refused"), std::string::npos);
+  EXPECT_EQ(read("o.y4m"), read("whole.y4m"));
+  EXPECT_EQ(run("$W --region '" + path("none.rect") + "'" + in + "'" + path("o.y4m") + "'"), 2);
+  EXPECT_NE(errorLine().find("none.rect: cannot open"), std::string::npos);
+}
+
 TEST_F(Wdeint, VerboseSummary) {
   write("in.y4m", header(32, 32) + randomFrames(32, 32, 3, 6));
   ASSERT_EQ(run("$W --verbose --threads 2 '" + path("in.y4m") + "' '" + path("out.y4m") + "'"), 0);

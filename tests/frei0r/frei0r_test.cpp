@@ -21,7 +21,7 @@
 namespace wdi::test {
 namespace {
 
-constexpr int kParamCount = 8;
+constexpr int kParamCount = 9;
 
 class Frei0rTest : public ::testing::Test {
  protected:
@@ -205,6 +205,7 @@ TEST_F(Frei0rTest, DescribesItselfAndItsParameters) {
       {"replace_only_interlaced", F0R_PARAM_BOOL, "Replace only interlace pixels"},
       {"search_on_interpolated", F0R_PARAM_BOOL, "Motion estimation search on interpolated images"},
       {"region_file", F0R_PARAM_STRING, "Region file (.rect)"},
+      {"keep_top_field", F0R_PARAM_BOOL, "Keep the top field"},
   };
   for (int i = 0; i < kParamCount; ++i) {
     f0r_param_info_t param{};
@@ -333,10 +334,10 @@ TEST_F(Frei0rTest, HostReadsBackWhatItSet) {
   in.set(0, std::numeric_limits<double>::quiet_NaN());
   EXPECT_EQ(in.get(0), 7);
   // Unknown indexes change nothing and read nothing.
-  in.set(8, 1);
+  in.set(9, 1);
   in.set(-1, 1);
   double untouched = 77;
-  p.getParam(in.handle, &untouched, 8);
+  p.getParam(in.handle, &untouched, 9);
   p.getParam(in.handle, &untouched, -1);
   EXPECT_EQ(untouched, 77);
 }
@@ -479,6 +480,33 @@ TEST_F(Frei0rTest, InstancesOnSeveralThreadsKeepTheirOwnSettings) {
   }
   for (std::thread& t : threads) t.join();
   for (int t = 0; t < 3; ++t) expectClip(got[t], want[t], "thread");
+}
+
+// Keeping the top field is keeping the bottom field of the picture upside
+// down: the host's conversions treat both fields alike, so for sizes that
+// need no padding the two runs are mirror images.
+TEST_F(Frei0rTest, TopFieldIsTheBottomFieldOfTheFlippedFrame) {
+  const uint32_t w = 64, h = 48;
+  auto flip = [&](const std::vector<uint8_t>& frame) {
+    std::vector<uint8_t> out(frame.size());
+    for (uint32_t r = 0; r < h; ++r) {
+      std::memcpy(&out[size_t{4} * w * r], &frame[size_t{4} * w * (h - 1 - r)], size_t{4} * w);
+    }
+    return out;
+  };
+  const auto clip = interlacedClip(w, h, 2, 8);
+  for (int32_t method : {1, 3, 4, 5}) {
+    Instance top(w, h), bottom(w, h);
+    top.set(0, method);
+    bottom.set(0, method);
+    top.set(frei0r::kKeepTopField, 1);
+    EXPECT_EQ(top.get(frei0r::kKeepTopField), 1.0);
+    for (const auto& frame : clip) {
+      const auto kept = top.update(frame);
+      EXPECT_TRUE(kept == flip(bottom.update(flip(frame)))) << "method " << method;
+      EXPECT_FALSE(kept == bottom.update(frame)) << "method " << method;
+    }
+  }
 }
 
 }  // namespace

@@ -12,11 +12,12 @@
 #include <memory>
 #include <string>
 
-#include "cli/padding.h"
 #include "cli/y4m.h"
+#include "pipeline/padding.h"
 
 namespace {
 
+using namespace wdi;
 using namespace wdi::cli;
 
 void check(bool ok, const char* what) {

@@ -1,10 +1,10 @@
-#include "cli/padding.h"
+#include "pipeline/padding.h"
 
 #include <cstring>
 
 #include "pipeline/yuv420_frame.h"
 
-namespace wdi::cli {
+namespace wdi {
 
 namespace {
 uint32_t roundUp16(uint32_t v) { return (v + 15u) & ~15u; }
@@ -83,4 +83,4 @@ void padEngineFrame(uint8_t* frame, const FrameGeometry& g) {
   padPlane(planes[2].data, planes[2].stride, g.chromaWidth, g.chromaHeight, g.paddedHeight / 2);
 }
 
-}  // namespace wdi::cli
+}  // namespace wdi

@@ -1,4 +1,4 @@
-#include "cli/padding.h"
+#include "pipeline/padding.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "pipeline/yuv420_frame.h"
 
-namespace wdi::cli {
+namespace wdi {
 namespace {
 
 TEST(Padding, GeometryRoundsUpToMultiplesOf16) {
@@ -107,4 +107,4 @@ TEST(Padding, AlignedFramesAreLeftAlone) {
 }
 
 }  // namespace
-}  // namespace wdi::cli
+}  // namespace wdi

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace wdi::cli {
+namespace wdi {
 
 // One plane of `width` x `height` bytes, rows `stride` bytes apart.
 struct PlaneRef {
@@ -56,4 +56,4 @@ void padImage(uint8_t* firstRow, ptrdiff_t rowStep, size_t pixelBytes, uint32_t 
 // Pads all three planes of an engine frame whose picture area is filled.
 void padEngineFrame(uint8_t* frame, const FrameGeometry& g);
 
-}  // namespace wdi::cli
+}  // namespace wdi

@@ -1,0 +1,151 @@
+#include "core/stream.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "pipeline/yuv420_frame.h"
+#include "region/block_mask.h"
+
+namespace wdi::core {
+
+namespace {
+
+// Reverses the order of the rows of each plane of a w x h Yuv420Frame. h is a
+// multiple of 16, so the chroma planes have an even number of rows too and
+// every row changes field, in luma and chroma alike.
+void mirrorRows(const uint8_t* src, uint8_t* dst, uint32_t w, uint32_t h) {
+  const size_t cw = w / 2;
+  const size_t ch = h / 2;
+  for (size_t r = 0; r < h; ++r) std::memcpy(dst + r * w, src + (h - 1 - r) * w, w);
+  for (const size_t offset : {Yuv420Frame::vOffset(w, h), Yuv420Frame::uOffset(w, h)}) {
+    for (size_t r = 0; r < ch; ++r) {
+      std::memcpy(dst + offset + r * cw, src + offset + (ch - 1 - r) * cw, cw);
+    }
+  }
+}
+
+void copyPlane(const uint8_t* src, ptrdiff_t srcStride, uint8_t* dst, ptrdiff_t dstStride,
+               uint32_t width, uint32_t height) {
+  for (uint32_t r = 0; r < height; ++r) {
+    std::memcpy(dst + r * dstStride, src + r * srcStride, width);
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<Stream> Stream::create(uint32_t width, uint32_t height, Status* status) {
+  Status ignored;
+  if (status == nullptr) status = &ignored;
+  if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) {
+    *status = Status::BadSize;
+    return nullptr;
+  }
+  try {
+    std::unique_ptr<Stream> s(new Stream());
+    s->geometry_ = makeGeometry(width, height);
+    const FrameGeometry& g = s->geometry_;
+    s->engine_.init(g.paddedWidth, g.paddedHeight);
+    const size_t frame = g.engineBytes();
+    for (auto* buffer : {&s->paddedIn_, &s->paddedOut_, &s->mirroredIn_, &s->mirroredOut_}) {
+      // Zeroed, so that no byte a method leaves alone is ever uninitialised;
+      // calloc's fresh pages stay untouched (not resident) until a path uses
+      // them.
+      buffer->reset(static_cast<uint8_t*>(std::calloc(frame, 1)));
+      if (*buffer == nullptr) throw std::bad_alloc();
+    }
+    s->mask_.reset(new int32_t[BlockMaskEntries(static_cast<int32_t>(g.paddedWidth),
+                                                static_cast<int32_t>(g.paddedHeight))]);
+    s->rebuildMask();
+    *status = Status::Ok;
+    return s;
+  } catch (const std::bad_alloc&) {
+    *status = Status::NoMemory;
+    return nullptr;
+  }
+}
+
+Stream::~Stream() = default;
+
+void Stream::FreeDeleter::operator()(uint8_t* p) const { std::free(p); }
+
+void Stream::rebuildMask() {
+  const auto w = static_cast<int32_t>(geometry_.paddedWidth);
+  const auto h = static_cast<int32_t>(geometry_.paddedHeight);
+  BuildBlockMask(mask_.get(), &region_, w, h);
+  regionEmpty_ = true;
+  const uint32_t entries = BlockMaskEntries(w, h);
+  for (uint32_t i = 0; i < entries; ++i) {
+    if (mask_[i] == 0) regionEmpty_ = false;
+  }
+}
+
+void Stream::clearRegion() {
+  region_.entries.clear();
+  region_.lastId = 0;
+  rebuildMask();
+}
+
+Status Stream::addRect(bool include, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  if (region_.AddRect(include, left, top, right, bottom) < 0) return Status::RectRefused;
+  rebuildMask();
+  return Status::Ok;
+}
+
+Status Stream::loadRegion(const char* path) {
+  if (path == nullptr) return Status::InvalidArgument;
+  std::FILE* f = std::fopen(path, "rb");
+  if (f == nullptr) return Status::RegionFileUnreadable;
+  std::fclose(f);
+  if (region_.LoadFromFile(path) != 0) return Status::RegionFileInvalid;
+  rebuildMask();
+  return Status::Ok;
+}
+
+Status Stream::setRegion(const CRectList& region) {
+  try {
+    std::list<RectEntry> copy = region.entries;
+    region_.entries.swap(copy);
+  } catch (const std::bad_alloc&) {
+    return Status::NoMemory;
+  }
+  region_.lastId = region.lastId;
+  rebuildMask();
+  return Status::Ok;
+}
+
+void Stream::processPadded(const uint8_t* in, uint8_t* out) {
+  const uint32_t w = geometry_.paddedWidth;
+  const uint32_t h = geometry_.paddedHeight;
+  if (keptField_ == Field::Bottom) {
+    engine_.process(in, out, &params_);
+  } else {
+    // The top field kept: the same arithmetic on the picture upside down.
+    mirrorRows(in, mirroredIn_.get(), w, h);
+    engine_.process(mirroredIn_.get(), mirroredOut_.get(), &params_);
+    mirrorRows(mirroredOut_.get(), out, w, h);
+  }
+  if (!regionEmpty_) {
+    ApplyBlockMask(mask_.get(), in, out, static_cast<int32_t>(w), static_cast<int32_t>(h));
+  }
+}
+
+void Stream::process(const InPlane in[3], const OutPlane out[3]) {
+  const FrameGeometry& g = geometry_;
+  PlaneRef planes[3];
+  pictureInEngineFrame(paddedIn_.get(), g, planes);
+  for (int p = 0; p < 3; ++p) {
+    copyPlane(in[p].data, in[p].stride, planes[p].data, static_cast<ptrdiff_t>(planes[p].stride),
+              planes[p].width, planes[p].height);
+  }
+  padEngineFrame(paddedIn_.get(), g);
+  processPadded(paddedIn_.get(), paddedOut_.get());
+  pictureInEngineFrame(paddedOut_.get(), g, planes);
+  for (int p = 0; p < 3; ++p) {
+    copyPlane(planes[p].data, static_cast<ptrdiff_t>(planes[p].stride), out[p].data, out[p].stride,
+              planes[p].width, planes[p].height);
+  }
+}
+
+}  // namespace wdi::core

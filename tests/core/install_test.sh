@@ -24,13 +24,16 @@ others=$(nm -D --defined-only "$libdir/libwdeinterlace.so.1" | awk '{print $3}' 
 [[ -z "$others" ]] || { echo "exported beyond the API: $others"; exit 1; }
 
 export PKG_CONFIG_PATH="$libdir/pkgconfig"
+# Programs on the installed library; a sanitizer build's library needs its
+# runtime loaded first.
+on_library() { LD_PRELOAD="${WDI_SANITIZER_PRELOAD:-}" LD_LIBRARY_PATH="$libdir" "$@"; }
 # shellcheck disable=SC2046
 cc -std=c89 -pedantic -Wall -Wextra -Werror -o "$work/c_client" "$src/c_client.c" \
   $(pkg-config --cflags --libs wdeinterlace)
 # A C++ compiler takes the header too.
 printf '#include <wdeinterlace.h>\nint main() { return wdi_version()[0] == 0; }\n' >"$work/cxx.cpp"
 c++ -Wall -Werror -o "$work/cxx" "$work/cxx.cpp" $(pkg-config --cflags --libs wdeinterlace)
-LD_LIBRARY_PATH="$libdir" "$work/cxx"
+on_library "$work/cxx"
 
 wdeint="$prefix/bin/wdeint"
 "$wdeint" --quiet --demo "$work/demo" --demo-size 200x116 --demo-frames 6
@@ -66,7 +69,7 @@ for field in bottom top; do
         client+=("$work/region.rect" -0,100,15,115)
       fi
       "$wdeint" --quiet "${args[@]}" "$clip" "$work/wdeint.y4m"
-      LD_LIBRARY_PATH="$libdir" "$work/c_client" "$clip" "$work/client.raw" "${client[@]}"
+      on_library "$work/c_client" "$clip" "$work/client.raw" "${client[@]}"
       payload "$work/wdeint.y4m" >"$work/wdeint.raw"
       if cmp -s "$work/wdeint.raw" "$work/client.raw"; then
         echo "ok: $field field, method $method, region $region"

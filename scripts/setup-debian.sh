@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config clang-format
           libgtest-dev libgmock-dev googletest libbenchmark-dev libpng-dev
           g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xauth
-          ffmpeg frei0r-plugins-dev python3
+          ffmpeg frei0r-plugins-dev python3 parallel
           imagemagick
           clang libclang-rt-14-dev
           time)

@@ -58,6 +58,22 @@ bool parseSize(const std::string& text, uint32_t* width, uint32_t* height) {
   return true;
 }
 
+bool parseFrameRange(const std::string& text, uint64_t* first, uint64_t* count) {
+  const size_t colon = text.find(':');
+  const std::string a = text.substr(0, colon);
+  // Far beyond any clip, and small enough that the digits cannot wrap.
+  constexpr uint64_t kLimit = 1000000000000000ull;
+  uint64_t f, c = kAllFrames;
+  if (!parseDigits(a, 0, kLimit, &f)) return false;
+  if (colon != std::string::npos && colon + 1 < text.size() &&
+      !parseDigits(text.substr(colon + 1), 0, kLimit, &c)) {
+    return false;
+  }
+  *first = f;
+  *count = c;
+  return true;
+}
+
 bool parseRect(const std::string& text, RectOption* rect) {
   if (text.empty() || (text[0] != '+' && text[0] != '-')) return false;
   int32_t v[4];
@@ -225,6 +241,35 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions* options, st
       }
       o.keepTop = value == "top";
       o.keepFieldGiven = true;
+    } else if (name == "--rate") {
+      ok = takeValue();
+      if (ok && value != "frame" && value != "field") {
+        *error = "--rate: " + quoted(value) + " is not frame or field";
+        ok = false;
+      }
+      o.fieldRate = value == "field";
+      o.yuvOnlyGiven = true;
+    } else if (name == "--field-order") {
+      ok = takeValue();
+      if (ok && value != "auto" && value != "tff" && value != "bff") {
+        *error = "--field-order: " + quoted(value) + " is not auto, tff or bff";
+        ok = false;
+      }
+      o.fieldOrder = value == "tff"   ? FieldOrder::Tff
+                     : value == "bff" ? FieldOrder::Bff
+                                      : FieldOrder::Auto;
+      o.yuvOnlyGiven = true;
+    } else if (name == "--show-detection") {
+      ok = flag(&o.showDetection);
+      o.yuvOnlyGiven = true;
+    } else if (name == "--frames") {
+      ok = takeValue();
+      if (ok && !parseFrameRange(value, &o.firstFrame, &o.frameCount)) {
+        *error = "--frames: " + quoted(value) +
+                 " is not FIRST:COUNT, FIRST: or FIRST (whole numbers, frames from 0)";
+        ok = false;
+      }
+      o.yuvOnlyGiven = true;
     } else {
       *error = "unknown option " + quoted(arg) + " (see --help)";
       ok = false;
@@ -259,12 +304,18 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions* options, st
     *error = "--field-type needs --bgr24";
     return false;
   }
-  if (o.bgr24 && o.keepFieldGiven) {
-    *error = "--keep-field is for YUV4MPEG2 input; --bgr24 keeps the field the host's stream keeps";
+  if (o.bgr24 && (o.keepFieldGiven || o.yuvOnlyGiven)) {
+    *error =
+        "--keep-field, --rate, --field-order, --show-detection and --frames are for YUV4MPEG2 "
+        "input; --bgr24 runs the host's own stream";
     return false;
   }
   if (o.bgr24 && !o.demoDir.empty()) {
     *error = "--bgr24 and --demo cannot be combined";
+    return false;
+  }
+  if (!o.demoDir.empty() && (o.firstFrame != 0 || o.frameCount != kAllFrames)) {
+    *error = "--frames and --demo cannot be combined";
     return false;
   }
   if (o.quiet && o.verbose) {
@@ -315,6 +366,34 @@ Field and region:
                     acts in 8x8 blocks, each decided by its top-left pixel
   --region FILE     load the processing region from a .rect file first
 
+Rate and frames:
+  --rate R          frame (default): one output frame per input frame, keeping
+                    the field --keep-field names; field: two output frames per
+                    input frame (50i becomes 50p), the first keeping the field
+                    that comes first in time and rebuilding the other, the
+                    second keeping the other field. The output header then
+                    has the frame rate doubled (F25:1 becomes F50:1)
+  --field-order O   auto (default): It in the header means top field first,
+                    Ib bottom field first, Ip, Im or no tag top field first;
+                    tff or bff force it (--verbose tells which was used)
+  --frames F:N      only frames F to F+N-1 (from 0; "F:" or "F" to the end).
+                    A regular file is read straight at frame F; the output is
+                    a complete stream, and the outputs of consecutive segments,
+                    headers after the first removed, join to exactly the bytes
+                    of one whole run (scripts/segments.sh does it with GNU
+                    parallel)
+
+Seeing what the filter does:
+  --show-detection  write, instead of the deinterlaced picture, the output
+                    with the pixels the comb detection marks for rebuilding
+                    tinted red, the blocks whose rows the motion search of
+                    methods 4 and 5 copied in outlined in green, and what lies
+                    outside the processing region dimmed. To tune: raise
+                    --detection-threshold until still detail (text, fine
+                    horizontal lines) is no longer red while moving edges
+                    still are; exclude with --rect what must never change
+                    (logos, captions) and check that it shows dimmed
+
 Tool options:
   --threads N       frames processed in parallel, 1..256 (default: one per
                     processor core); the output is the same for every N
@@ -337,7 +416,9 @@ Demo:
   --demo DIR        synthesise an interlaced clip (720x576, 2 s, top field
                     first, fine moving detail) into DIR/input.y4m,
                     deinterlace it into DIR/output.y4m and write a side by
-                    side before/after picture DIR/before-after.png
+                    side before/after picture DIR/before-after.png and
+                    the same frame as --show-detection shows it in
+                    DIR/detection.png
   --demo-progressive  also write the progressive source DIR/progressive.y4m
                     (twice the frame rate; interlaced frame n has its top
                     field from picture 2n and its bottom field from 2n+1)

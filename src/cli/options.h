@@ -17,6 +17,11 @@ struct RectOption {
   int32_t left, top, right, bottom;
 };
 
+enum class FieldOrder { Auto, Tff, Bff };
+
+// --frames without a COUNT: to the end.
+constexpr uint64_t kAllFrames = ~uint64_t{0};
+
 struct CliOptions {
   DeinterlaceParameters params = kDefaultParameters;
   std::string input;
@@ -43,6 +48,12 @@ struct CliOptions {
 
   bool keepTop = false;  // --keep-field top
   bool keepFieldGiven = false;
+  bool fieldRate = false;  // --rate field
+  FieldOrder fieldOrder = FieldOrder::Auto;
+  bool showDetection = false;
+  uint64_t firstFrame = 0;  // --frames FIRST:COUNT
+  uint64_t frameCount = kAllFrames;
+  bool yuvOnlyGiven = false;  // any of the four options above
 };
 
 // Decimal 0..4294967295, digits only.
@@ -51,6 +62,8 @@ bool parseUint32(const std::string& text, uint32_t* value);
 bool parseInt32(const std::string& text, int32_t* value);
 // "WxH" with both parts 1..4294967295.
 bool parseSize(const std::string& text, uint32_t* width, uint32_t* height);
+// "FIRST:COUNT", "FIRST:" or "FIRST"; COUNT is kAllFrames when left out.
+bool parseFrameRange(const std::string& text, uint64_t* first, uint64_t* count);
 // "+L,T,R,B" (include) or "-L,T,R,B" (exclude), four int32 values.
 bool parseRect(const std::string& text, RectOption* rect);
 

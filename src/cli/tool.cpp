@@ -97,9 +97,13 @@ bool sameFile(const std::string& a, const std::string& b) {
 
 class Y4mSource : public FrameSource {
  public:
-  Y4mSource(Y4mReader& reader, const FrameGeometry& g) : reader_(reader), geometry_(g) {}
+  // Gives at most `count` frames.
+  Y4mSource(Y4mReader& reader, const FrameGeometry& g, uint64_t count)
+      : reader_(reader), geometry_(g), left_(count) {}
   // Frames of a regular file are only located here and copied by the worker.
   Result read(uint8_t* frame, PendingFrame* pending, std::string* error) override {
+    if (left_ == 0) return Result::End;
+    --left_;
     PlaneRef planes[3];
     pictureInEngineFrame(frame, geometry_, planes);
     *pending = PendingFrame{};
@@ -125,32 +129,96 @@ class Y4mSource : public FrameSource {
  private:
   Y4mReader& reader_;
   FrameGeometry geometry_;
+  uint64_t left_;
 };
 
+// Each input frame gives `perInput` output frames, one after the other in the
+// output buffer.
 class Y4mSink : public FrameSink {
  public:
-  Y4mSink(Y4mWriter& writer, const FrameGeometry& g) : writer_(writer), geometry_(g) {}
+  Y4mSink(Y4mWriter& writer, const FrameGeometry& g, int perInput)
+      : writer_(writer), geometry_(g), perInput_(perInput) {}
   bool write(const uint8_t* frame, std::string* error) override {
-    // Crops the padding away: the planes keep the engine's strides.
-    PlaneRef planes[3];
-    pictureInEngineFrame(const_cast<uint8_t*>(frame), geometry_, planes);
-    return writer_.writeFrame(planes, error);
+    for (int k = 0; k < perInput_; ++k) {
+      // Crops the padding away: the planes keep the engine's strides.
+      PlaneRef planes[3];
+      pictureInEngineFrame(const_cast<uint8_t*>(frame) + k * geometry_.engineBytes(), geometry_,
+                           planes);
+      if (!writer_.writeFrame(planes, error)) return false;
+    }
+    return true;
   }
 
  private:
   Y4mWriter& writer_;
   FrameGeometry geometry_;
+  int perInput_;
 };
+
+// What each input frame becomes: the fields kept, in output order.
+struct OutputPlan {
+  core::Field kept[2];
+  int perInput;  // 1 (frame rate) or 2 (field rate)
+  bool showDetection;
+};
+
+OutputPlan makePlan(const CliOptions& o, bool topFieldFirst) {
+  OutputPlan plan{};
+  plan.showDetection = o.showDetection;
+  if (o.fieldRate) {
+    plan.perInput = 2;
+    plan.kept[0] = topFieldFirst ? core::Field::Top : core::Field::Bottom;
+    plan.kept[1] = topFieldFirst ? core::Field::Bottom : core::Field::Top;
+  } else {
+    plan.perInput = 1;
+    plan.kept[0] = o.keepTop ? core::Field::Top : core::Field::Bottom;
+  }
+  return plan;
+}
 
 // One core stream per worker; frames come and go in the engine's padded layout.
 class CoreProcessor : public FrameProcessor {
  public:
-  explicit CoreProcessor(std::unique_ptr<core::Stream> stream) : stream_(std::move(stream)) {}
-  void process(const uint8_t* in, uint8_t* out) override { stream_->processPadded(in, out); }
+  CoreProcessor(std::unique_ptr<core::Stream> stream, const OutputPlan& plan)
+      : stream_(std::move(stream)), plan_(plan) {}
+  void process(const uint8_t* in, uint8_t* out) override {
+    const size_t frameBytes = stream_->geometry().engineBytes();
+    for (int k = 0; k < plan_.perInput; ++k) {
+      uint8_t* result = out + k * frameBytes;
+      stream_->setKeptField(plan_.kept[k]);
+      stream_->processPadded(in, result);
+      if (plan_.showDetection) stream_->showDetection(result);
+    }
+  }
 
  private:
   std::unique_ptr<core::Stream> stream_;
+  OutputPlan plan_;
 };
+
+// Moves the reader to frame `first`: straight there in a regular file whose
+// frames are all alike, else frame by frame (only located, or read and
+// dropped from a pipe). False with a message on a damaged frame; reaching
+// the end is no error (the segment is empty).
+bool skipToFrame(Y4mReader& reader, const FrameGeometry& g, uint64_t first, std::string* error) {
+  std::vector<uint8_t> scratch(g.engineBytes());
+  PlaneRef planes[3];
+  pictureInEngineFrame(scratch.data(), g, planes);
+  if (reader.skipFrames(first, planes)) return true;
+  for (uint64_t i = 0; i < first; ++i) {
+    bool located = false;
+    uint64_t position = 0;
+    switch (reader.nextFrame(planes, &located, &position, error)) {
+      case Y4mReader::Result::End:
+        return true;
+      case Y4mReader::Result::Error:
+        return false;
+      case Y4mReader::Result::Frame:
+        break;
+    }
+  }
+  return true;
+}
 
 // A stream with the command line's options and region; false with a message.
 bool makeStream(const CliOptions& o, const FrameGeometry& g, const CRectList& region,
@@ -164,7 +232,6 @@ bool makeStream(const CliOptions& o, const FrameGeometry& g, const CRectList& re
     return false;
   }
   (*stream)->setParameters(o.params);
-  (*stream)->setKeptField(o.keepTop ? core::Field::Top : core::Field::Bottom);
   return true;
 }
 
@@ -192,24 +259,34 @@ bool processY4m(const CliOptions& o, const std::string& inPath, const std::strin
   CRectList region;
   if (!buildRegion(o, &region, error)) return false;
 
+  // It: top field first, Ib: bottom field first; Ip, Im, none: top first.
+  const char tag = interlaceTag(reader.header());
+  const bool topFirst =
+      o.fieldOrder == FieldOrder::Tff || (o.fieldOrder == FieldOrder::Auto && tag != 'b');
+  const OutputPlan plan = makePlan(o, topFirst);
+
   const uint32_t threads = threadCount(o);
   std::vector<std::unique_ptr<FrameProcessor>> processors;
   for (uint32_t i = 0; i < threads; ++i) {
     std::unique_ptr<core::Stream> stream;
     if (!makeStream(o, g, region, &stream, error)) return false;
-    processors.push_back(std::make_unique<CoreProcessor>(std::move(stream)));
+    processors.push_back(std::make_unique<CoreProcessor>(std::move(stream), plan));
   }
+  if (!skipToFrame(reader, g, o.firstFrame, error)) return false;
 
   File out;
   if (!out.openWrite(outPath, error)) return false;
   Y4mWriter writer(out.get(), outName);
-  if (!writer.writeHeader(progressiveHeaderLine(reader.header()), error)) return false;
+  if (!writer.writeHeader(progressiveHeaderLine(reader.header(), o.fieldRate), error)) {
+    return false;
+  }
 
-  Y4mSource source(reader, g);
-  Y4mSink sink(writer, g);
+  Y4mSource source(reader, g, o.frameCount);
+  Y4mSink sink(writer, g, plan.perInput);
   ProgressLine progress(!o.quiet && isatty(STDERR_FILENO) == 1, stderr);
-  const RunResult r = runFrames(source, sink, processors, g.engineBytes(), g.engineBytes(),
-                                [&progress](uint64_t frames) { progress.update(frames); });
+  const RunResult r =
+      runFrames(source, sink, processors, g.engineBytes(), plan.perInput * g.engineBytes(),
+                [&progress](uint64_t frames) { progress.update(frames); });
   progress.finish(r.frames);
   if (!r.ok) {
     *error = r.error;
@@ -225,10 +302,19 @@ bool processY4m(const CliOptions& o, const std::string& inPath, const std::strin
       size += " (padded to " + std::to_string(g.paddedWidth) + "x" +
               std::to_string(g.paddedHeight) + ")";
     }
+    std::string rate;
+    if (o.fieldRate) {
+      rate = ", " + std::to_string(2 * r.frames) + " frames out at field rate, " +
+             (topFirst ? "top" : "bottom") + " field first (" +
+             (o.fieldOrder != FieldOrder::Auto ? "--field-order"
+              : tag != 0                       ? std::string("header I") + tag
+                                               : std::string("no I tag in the header")) +
+             ")";
+    }
     std::fprintf(stderr,
-                 "wdeint: %llu frames of %s, method %d, %u thread%s, %s: %.3f s, %.1f fps\n",
+                 "wdeint: %llu frames of %s, method %d%s, %u thread%s, %s: %.3f s, %.1f fps\n",
                  static_cast<unsigned long long>(r.frames), size.c_str(),
-                 static_cast<int>(o.params.method), threads, threads == 1 ? "" : "s",
+                 static_cast<int>(o.params.method), rate.c_str(), threads, threads == 1 ? "" : "s",
                  cpuLevelName(), seconds, framesPerSecond(r.frames, seconds));
   }
   return true;
@@ -324,8 +410,28 @@ bool runDemo(const CliOptions& o, std::string* error) {
   pictureToRgb(before.data(), g.width, g.height, rgb.data(), stride);
   pictureToRgb(after.data(), g.width, g.height, rgb.data() + static_cast<size_t>(g.width) * 3,
                stride);
-  return writePngRgb(o.demoDir + "/before-after.png", rgb.data(), g.width * 2, g.height, stride,
-                     error);
+  if (!writePngRgb(o.demoDir + "/before-after.png", rgb.data(), g.width * 2, g.height, stride,
+                   error)) {
+    return false;
+  }
+
+  // The same frame as --show-detection shows it.
+  CliOptions view = o;
+  view.showDetection = true;
+  view.fieldRate = false;
+  view.firstFrame = shown;
+  view.frameCount = 1;
+  view.quiet = true;
+  view.verbose = false;
+  const std::string viewClip = o.demoDir + "/detection.y4m";
+  std::vector<uint8_t> shownView;
+  const bool viewed =
+      processY4m(view, input, viewClip, error) && readPicture(viewClip, 0, &shownView, &ga, error);
+  std::remove(viewClip.c_str());
+  if (!viewed) return false;
+  pictureToRgb(shownView.data(), g.width, g.height, rgb.data(), g.width * size_t{3});
+  return writePngRgb(o.demoDir + "/detection.png", rgb.data(), g.width, g.height,
+                     g.width * size_t{3}, error);
 }
 
 int run(int argc, const char* const* argv) {

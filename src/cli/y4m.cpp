@@ -139,7 +139,7 @@ bool parseY4mHeader(const std::string& line, Y4mHeader* header, std::string* err
   return true;
 }
 
-std::string progressiveHeaderLine(const Y4mHeader& header) {
+std::string progressiveHeaderLine(const Y4mHeader& header, bool doubleRate) {
   std::string line = kMagic;
   bool replaced = false;
   for (const std::string& tag : header.tags) {
@@ -147,6 +147,11 @@ std::string progressiveHeaderLine(const Y4mHeader& header) {
     if (tag[0] == 'I') {
       line += "Ip";
       replaced = true;
+    } else if (tag[0] == 'F' && doubleRate) {
+      // At most 10 digits each side (parseY4mHeader), so doubling fits easily.
+      const size_t colon = tag.find(':');
+      const uint64_t numerator = std::strtoull(tag.substr(1, colon - 1).c_str(), nullptr, 10);
+      line += "F" + std::to_string(2 * numerator) + tag.substr(colon);
     } else {
       line += tag;
     }
@@ -154,6 +159,40 @@ std::string progressiveHeaderLine(const Y4mHeader& header) {
   if (!replaced) line += " Ip";
   line += '\n';
   return line;
+}
+
+char interlaceTag(const Y4mHeader& header) {
+  for (const std::string& tag : header.tags) {
+    if (tag[0] == 'I') return tag[1];
+  }
+  return 0;
+}
+
+bool Y4mReader::skipFrames(uint64_t n, const PlaneRef planes[3]) {
+  if (n == 0) return true;
+  if (!locating_) return false;
+  char line[6];
+  if (pread(fd_, line, 6, static_cast<off_t>(offset_)) != 6 ||
+      std::memcmp(line, "FRAME\n", 6) != 0) {
+    return false;
+  }
+  uint64_t stride = 6;
+  for (int i = 0; i < 3; ++i) stride += uint64_t{planes[i].width} * planes[i].height;
+  struct stat st;
+  if (fstat(fd_, &st) != 0 || static_cast<uint64_t>(st.st_size) < offset_ ||
+      n > (static_cast<uint64_t>(st.st_size) - offset_) / stride) {
+    return false;  // beyond the end: stepping finds where the file ends and says so
+  }
+  const uint64_t target = offset_ + n * stride;
+  if (target < static_cast<uint64_t>(st.st_size)) {
+    if (pread(fd_, line, 6, static_cast<off_t>(target)) != 6 ||
+        std::memcmp(line, "FRAME", 5) != 0 || (line[5] != '\n' && line[5] != ' ')) {
+      return false;
+    }
+  }
+  offset_ = target;
+  frames_ += n;
+  return true;
 }
 
 bool Y4mReader::readLine(std::string* line, size_t* count) {

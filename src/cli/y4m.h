@@ -27,8 +27,12 @@ struct Y4mHeader {
 bool parseY4mHeader(const std::string& line, Y4mHeader* header, std::string* error);
 
 // The output's header line, '\n' included: the input's tags with the
-// interlace tag set to "Ip" (replaced where it stands, appended if absent).
-std::string progressiveHeaderLine(const Y4mHeader& header);
+// interlace tag set to "Ip" (replaced where it stands, appended if absent),
+// and with `doubleRate` the frame rate's numerator doubled (F25:1 -> F50:1).
+std::string progressiveHeaderLine(const Y4mHeader& header, bool doubleRate = false);
+
+// The letter of the header's interlace tag ('t', 'b', 'p', 'm', '?'), 0 if absent.
+char interlaceTag(const Y4mHeader& header);
 
 class Y4mReader {
  public:
@@ -55,6 +59,13 @@ class Y4mReader {
   bool readPlanesAt(uint64_t position, const PlaneRef planes[3], std::string* error) const;
 
   uint64_t framesRead() const { return frames_; }
+
+  // Steps over the next `n` frames of a regular file without reading them,
+  // when the next frame line is a plain "FRAME" and one stands where the
+  // frame n further on must begin (so every frame in between has a plain
+  // FRAME line, as encoders write them). False changes nothing: the caller
+  // then steps frame by frame.
+  bool skipFrames(uint64_t n, const PlaneRef planes[3]);
 
  private:
   // Reads up to '\n' (not stored). Returns false at the byte limit, on a read

@@ -79,6 +79,14 @@ class Stream {
   // process() for callers that read straight into such frames.
   void processPadded(const uint8_t* in, uint8_t* out);
 
+  // Turns `out`, the padded result of the last processPadded, into a picture
+  // of what the filter did there: the chroma of every 2x2 group with a pixel
+  // that the comb detection marked for rebuilding (every rebuilt pixel for
+  // methods 1 and 2, or when the whole frame was interpolated) turned red;
+  // the 16x16 blocks whose rows the motion search of methods 4 and 5 copied
+  // in outlined in green; what lies outside the processing region dimmed.
+  void showDetection(uint8_t* out) const;
+
  private:
   Stream() = default;
   void rebuildMask();

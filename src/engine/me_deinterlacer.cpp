@@ -88,6 +88,7 @@ int MEDeinterlacer::detectAndInterpolate() {
   const int r = kernels_.detectInterlace(interlaceMap.get(), blockInterlaceCounts.get(), srcY,
                                          width, height, params.detectionThreshold);
   const int all = r != 0 ? 1 : 0;
+  lastDetection = all;
   kernels_.interpolateLuma(dstY, srcY, interlaceMap.get(), width, height, all);
   kernels_.interpolateChroma(dstV, dstU, srcV, srcU, chromaWidth, chromaHeight, all);
   return all;

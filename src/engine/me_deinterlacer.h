@@ -87,6 +87,9 @@ class MEDeinterlacer : public VideoProcessing<DeinterlaceParameters> {
   std::unique_ptr<BlockMotion[]> blockMotion;
   std::unique_ptr<uint8_t[]> interlaceMap;
   std::unique_ptr<uint8_t[]> blockInterlaceCounts;
+  // What the last detection returned (nonzero: the whole frame was
+  // interpolated and no block searched). Read by views of a frame's work only.
+  int lastDetection = 0;
 
  private:
   // Points a method 5 search window's hint at a likely match (speed only).

@@ -108,6 +108,18 @@ TEST(Options, UsageErrors) {
   EXPECT_TRUE(o.keepTop);
   EXPECT_NE(parse({"--keep-field", "left", "a", "b"}, &o), "");
   EXPECT_NE(parse({"--bgr24", "16x16", "--keep-field", "top", "a", "b"}, &o), "");
+  EXPECT_EQ(parse({"--rate", "field", "--field-order", "bff", "--frames", "5:", "a", "b"}, &o), "");
+  EXPECT_TRUE(o.fieldRate);
+  EXPECT_EQ(o.fieldOrder, FieldOrder::Bff);
+  EXPECT_EQ(o.firstFrame, 5u);
+  EXPECT_EQ(o.frameCount, kAllFrames);
+  EXPECT_EQ(parse({"--frames", "2:9", "a", "b"}, &o), "");
+  EXPECT_EQ(o.frameCount, 9u);
+  for (const char* bad : {"", ":3", "x", "1:-2", "99999999999999999999"}) {
+    EXPECT_NE(parse({"--frames", bad, "a", "b"}, &o), "") << bad;
+  }
+  EXPECT_NE(parse({"--rate", "double", "a", "b"}, &o), "");
+  EXPECT_NE(parse({"--frames", "1", "--demo", "d"}, &o), "");
   EXPECT_NE(parse({"--quiet", "--verbose", "a", "b"}, &o), "");
   EXPECT_NE(parse({"--demo-size", "721x576", "--demo", "d"}, &o), "");
   EXPECT_EQ(parse({"--help"}, &o), "");

@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -179,6 +180,85 @@ TEST_F(Wdeint, RegionAndKeptFieldOnYuv4mpeg2) {
   EXPECT_NE(errorLine().find("none.rect: cannot open"), std::string::npos);
 }
 
+// The frame payloads of a YUV4MPEG2 file written by wdeint (plain FRAME lines).
+std::vector<std::string> payloads(const std::string& y4m, size_t frameBytes) {
+  std::vector<std::string> out;
+  for (size_t pos = y4m.find('\n') + 1; pos + 6 + frameBytes <= y4m.size(); pos += 6 + frameBytes) {
+    out.push_back(y4m.substr(pos + 6, frameBytes));
+  }
+  return out;
+}
+
+TEST_F(Wdeint, FieldRateFramesAreTheFrameRateOutputsOfBothFieldsInTimeOrder) {
+  const size_t bytes = 40 * 30 + 2 * 20 * 15;
+  for (const char* tag : {"It", "Ib", "Ip"}) {
+    write("in.y4m",
+          header(40, 30, std::string(" F30000:1001 ") + tag) + randomFrames(40, 30, 4, 5));
+    const std::string in = " '" + path("in.y4m") + "' ";
+    ASSERT_EQ(run("$W --keep-field top" + in + "'" + path("top.y4m") + "'"), 0);
+    ASSERT_EQ(run("$W" + in + "'" + path("bottom.y4m") + "'"), 0);
+    ASSERT_EQ(run("$W --rate field --threads 3" + in + "'" + path("f.y4m") + "'"), 0);
+    ASSERT_EQ(run("$W --rate field --threads 1 -v" + in + "'" + path("f1.y4m") + "'"), 0);
+    EXPECT_EQ(read("f.y4m"), read("f1.y4m"));
+    const bool bff = std::string(tag) == "Ib";
+    EXPECT_NE(read("err.txt").find(bff ? "bottom field first (header Ib)" : "top field first"),
+              std::string::npos)
+        << read("err.txt");
+    const std::string f = read("f.y4m");
+    EXPECT_EQ(f.substr(0, f.find('\n')), "YUV4MPEG2 W40 H30 F60000:1001 Ip");
+    const auto fields = payloads(f, bytes);
+    const auto top = payloads(read("top.y4m"), bytes);
+    const auto bottom = payloads(read("bottom.y4m"), bytes);
+    ASSERT_EQ(fields.size(), 8u);
+    for (size_t n = 0; n < 4; ++n) {
+      EXPECT_EQ(fields[2 * n], bff ? bottom[n] : top[n]) << tag << " " << n;
+      EXPECT_EQ(fields[2 * n + 1], bff ? top[n] : bottom[n]) << tag << " " << n;
+    }
+  }
+  ASSERT_EQ(
+      run("$W --rate field --field-order bff '" + path("in.y4m") + "' '" + path("b.y4m") + "'"), 0);
+  EXPECT_EQ(payloads(read("b.y4m"), bytes)[0], payloads(read("bottom.y4m"), bytes)[0]);
+}
+
+TEST_F(Wdeint, SegmentsJoinToTheWholeRun) {
+  write("in.y4m", header(40, 30) + randomFrames(40, 30, 7, 12));
+  for (const std::string opts : {"--method 4", "--method 5 --rate field --threads 3"}) {
+    const std::string in = " '" + path("in.y4m") + "' ";
+    ASSERT_EQ(run("$W " + opts + in + "'" + path("whole.y4m") + "'"), 0);
+    std::string joined;
+    for (const char* seg : {"0:3", "3:3", "6:", "9:2"}) {
+      ASSERT_EQ(run("$W " + opts + " --frames " + seg + in + "'" + path("s.y4m") + "'"), 0);
+      const std::string s = read("s.y4m");
+      joined += joined.empty() ? s : s.substr(s.find('\n') + 1);
+    }
+    EXPECT_EQ(joined, read("whole.y4m")) << opts;
+    // A pipe cannot seek: the frames before are read and dropped.
+    ASSERT_EQ(run("cat" + in + "| $W " + opts + " --frames 3:3 - '" + path("p.y4m") + "'"), 0);
+    ASSERT_EQ(run("$W " + opts + " --frames 3:3" + in + "'" + path("s.y4m") + "'"), 0);
+    EXPECT_EQ(read("p.y4m"), read("s.y4m"));
+  }
+  EXPECT_EQ(run("$W --frames 3:x '" + path("in.y4m") + "' '" + path("o.y4m") + "'"), 2);
+  EXPECT_EQ(run("$W --bgr24 16x16 --rate field '" + path("in.y4m") + "' '" + path("o.y4m") + "'"),
+            2);
+}
+
+TEST_F(Wdeint, ShowDetectionMarksTheCombsAndDimsWhatTheRegionLeaves) {
+  write("in.y4m", header(64, 32) + randomFrames(64, 32, 1, 3));
+  const std::string in = " '" + path("in.y4m") + "' ";
+  ASSERT_EQ(run("$W --rect -0,0,31,31" + in + "'" + path("out.y4m") + "'"), 0);
+  ASSERT_EQ(run("$W --rect -0,0,31,31 --show-detection" + in + "'" + path("view.y4m") + "'"), 0);
+  const size_t bytes = 64 * 32 * 3 / 2;
+  const std::string input = payloads(read("in.y4m"), bytes)[0];
+  const std::string view = payloads(read("view.y4m"), bytes)[0];
+  const std::string out = payloads(read("out.y4m"), bytes)[0];
+  // Left half: outside the region, dimmed input; right half: random noise is combed all over.
+  const auto at = [](const std::string& p, size_t i) { return static_cast<uint8_t>(p[i]); };
+  EXPECT_EQ(at(view, 5 * 64 + 3), (at(input, 5 * 64 + 3) >> 1) + 8);
+  EXPECT_EQ(at(view, 5 * 64 + 40), at(out, 5 * 64 + 40));
+  EXPECT_EQ(at(view, 64 * 32 + 4 * 32 + 20), 90);             // Cb of a marked 2x2 group
+  EXPECT_EQ(at(view, 64 * 32 + 16 * 32 + 4 * 32 + 20), 240);  // its Cr
+}
+
 TEST_F(Wdeint, VerboseSummary) {
   write("in.y4m", header(32, 32) + randomFrames(32, 32, 3, 6));
   ASSERT_EQ(run("$W --verbose --threads 2 '" + path("in.y4m") + "' '" + path("out.y4m") + "'"), 0);
@@ -213,6 +293,8 @@ TEST_F(Wdeint, DemoWritesClipGroundTruthAndPicture) {
     }
   }
   EXPECT_EQ(read("demo/before-after.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
+  EXPECT_EQ(read("demo/detection.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
+  EXPECT_FALSE(exists("demo/detection.y4m"));
 }
 
 }  // namespace

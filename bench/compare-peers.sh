@@ -12,7 +12,11 @@
 #   - ffmpeg with the copy filter only: reading and passing frames, the floor;
 #   - wdeint methods 1-5 with --threads 1 and --threads 2;
 #   - wdeint --bgr24 (the host path with both colour conversions), method 4,
-#     on a raw bottom-up BGR24 copy of the clip made once beforehand.
+#     on a raw bottom-up BGR24 copy of the clip made once beforehand;
+#   - field rate (one output frame per field): ffmpeg yadif=mode=1,
+#     bwdif=mode=1 and w3fdif (field rate by default) with one thread, and
+#     wdeint --rate field methods 2-5 with one thread (method 4 also two);
+#   - wdeint --show-detection, method 4, one thread, against the plain run.
 # Speed: every command runs on the whole clip and on its first SHORT frames,
 # output to /dev/null or ffmpeg's null muxer; frames/s is the frame difference
 # over the difference of the best wall times of RUNS rounds, so that start-up
@@ -23,8 +27,10 @@
 # Quality is luma PSNR against the progressive picture at the time of the
 # field each method keeps (yadif/bwdif/w3fdif keep the top field of a
 # top-field-first frame, wdeint the bottom field), over all rows and over the
-# rebuilt rows only (bench/psnr.cpp). Every wdeint output is also checked to
-# be byte-identical with one and with two threads.
+# rebuilt rows only (bench/psnr.cpp); at field rate output frame k is compared
+# with progressive picture k. frames/s counts input frames at both rates.
+# Every wdeint output is also checked to be byte-identical with one and with
+# two threads.
 #
 # Environment: WDI_BUILD_DIR (default build), RUNS (5), FRAMES_SD (400),
 # FRAMES_HD (200), SHORT (10), SIZES ("720x576 1920x1080"), KEEP_WORK=1 keeps
@@ -141,6 +147,18 @@ run_size() {
   done
   cmd[wd-bgr-1]="$WDEINT -q --bgr24 ${w}x$ph --method 4 @.bgr /dev/null"
   keys+=(wd-bgr-1)
+  # Field rate.
+  cmd[ff-yadif1-1]="${FF[*]} ${FF1[*]} -i @.y4m -vf yadif=mode=1 -f null -"
+  cmd[ff-bwdif1-1]="${FF[*]} ${FF1[*]} -i @.y4m -vf bwdif=mode=1 -f null -"
+  cmd[ff-w3fdiff-1]="${FF[*]} ${FF1[*]} -i @.y4m -vf w3fdif -f null -"
+  keys+=(ff-yadif1-1 ff-bwdif1-1 ff-w3fdiff-1)
+  for m in 2 3 4 5; do
+    cmd[wd-f$m-1]="$WDEINT -q --rate field --method $m --threads 1 @.y4m /dev/null"
+    keys+=("wd-f$m-1")
+  done
+  cmd[wd-f4-2]="$WDEINT -q --rate field --method 4 --threads 2 @.y4m /dev/null"
+  cmd[wd-sd-1]="$WDEINT -q --show-detection --method 4 --threads 1 @.y4m /dev/null"
+  keys+=(wd-f4-2 wd-sd-1)
 
   BEST=()
   local r k c
@@ -183,6 +201,21 @@ run_size() {
   "${FF[@]}" -f rawvideo -pix_fmt bgr24 -s "${w}x$ph" -i "$WORK/out.bgr" \
     -vf "vflip,crop=$w:$h:0:0" -pix_fmt yuv420p -f yuv4mpegpipe -y "$out"
   quality wd-bgr-1 bottom "$out"
+  # Field rate: output frame k against picture k.
+  "${FF[@]}" -i "$in" -vf yadif=mode=1 -f yuv4mpegpipe -y "$out"
+  quality ff-yadif1-1 field "$out"
+  "${FF[@]}" -i "$in" -vf bwdif=mode=1 -f yuv4mpegpipe -y "$out"
+  quality ff-bwdif1-1 field "$out"
+  "${FF[@]}" -i "$in" -vf w3fdif -f yuv4mpegpipe -y "$out"
+  quality ff-w3fdiff-1 field "$out"
+  for m in 2 3 4 5; do
+    "$WDEINT" -q --rate field --method "$m" --threads 1 "$in" "$out"
+    "$WDEINT" -q --rate field --method "$m" --threads 2 "$in" "$out2"
+    cmp -s "$out" "$out2" || die "field rate, method $m: --threads 2 output differs"
+    quality "wd-f$m-1" field "$out"
+  done
+  KEPT[wd-f4-2]=${KEPT[wd-f4-1]} ALL[wd-f4-2]=${ALL[wd-f4-1]} REBUILT[wd-f4-2]=${REBUILT[wd-f4-1]}
+  KEPT[wd-sd-1]=- ALL[wd-sd-1]=- REBUILT[wd-sd-1]=-
   rm -f "$out" "$out2" "$WORK/out.bgr"
 
   # Memory of a stream at this size, one and two workers.
@@ -203,7 +236,12 @@ label() {
     ff-bwdif-*) echo "ffmpeg bwdif=mode=0" ;;
     ff-w3fdif-*) echo "ffmpeg w3fdif=mode=frame" ;;
     ff-copy-*) echo "ffmpeg -vf copy (floor; PSNR: input)" ;;
+    ff-yadif1-*) echo "ffmpeg yadif=mode=1" ;;
+    ff-bwdif1-*) echo "ffmpeg bwdif=mode=1" ;;
+    ff-w3fdiff-*) echo "ffmpeg w3fdif (field rate)" ;;
     wd-bgr-*) echo "wdeint --bgr24 --method 4" ;;
+    wd-sd-*) echo "wdeint --show-detection --method 4" ;;
+    wd-f*) echo "wdeint --rate field --method ${1:4:1}" ;;
     wd-*) echo "wdeint --method ${1:3:1}" ;;
   esac
 }
@@ -242,6 +280,18 @@ print_size() {
   else
     printf '(--bgr24: its PSNR includes both colour conversions and the 4:2:0 round trip)\n'
   fi
+  local y1=${FPS[ff-yadif1-1]}
+  printf '\n%s at field rate (two output frames per input frame; frames/s of input frames)\n' \
+    "$size"
+  printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "command" "threads" "frames/s" "x yadif" \
+    "whole" "PSNR all" "rebuilt" "kept"
+  for k in ff-yadif1-1 ff-bwdif1-1 ff-w3fdiff-1 wd-f2-1 wd-f3-1 wd-f4-1 wd-f4-2 wd-f5-1 wd-sd-1; do
+    printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "$(label "$k")" "$(threads_of "$k")" \
+      "${FPS[$k]}" "$(ratio "${FPS[$k]}" "$y1")" \
+      "${WHOLE[$k]}" "${ALL[$k]}" "${REBUILT[$k]}" "${KEPT[$k]}"
+    RESULT[$size\|$k]=${FPS[$k]}
+  done
+  printf '(x yadif: against yadif=mode=1; the --show-detection row is at frame rate)\n'
   printf 'wdeint kernel level: %s\n' "$LEVEL"
   printf 'Maximum resident memory of wdeint at %s: %s MiB with 1 worker, %s MiB with 2\n' \
     "$size" "${RSS[$size-1]}" "${RSS[$size-2]}"
@@ -276,6 +326,15 @@ print_targets() {
     r=$(ratio "${RESULT[$size|wd-bgr-1]}" "$y")
     printf '  %-9s --bgr24 method 4 >= 0.8x yadif:             %sx  %s\n' "$size" "$r" \
       "$(verdict "$r" 0.8)"
+    r=$(ratio "${RESULT[$size|wd-f4-1]}" "${RESULT[$size|ff-yadif1-1]}")
+    printf '  %-9s field rate method 4, 1 thread >= 2x yadif=mode=1:   %sx  %s\n' "$size" "$r" \
+      "$(verdict "$r" 2)"
+    r=$(ratio "${RESULT[$size|wd-f4-1]}" "${RESULT[$size|ff-bwdif1-1]}")
+    printf '  %-9s field rate method 4, 1 thread >= 1.3x bwdif=mode=1: %sx  %s\n' "$size" "$r" \
+      "$(verdict "$r" 1.3)"
+    r=$(ratio "${RESULT[$size|wd-4-1]}" "${RESULT[$size|wd-sd-1]}")
+    printf '  %-9s --show-detection costs <= 1.5x a plain run:      %sx  %s\n' "$size" "$r" \
+      "$(verdict 1.5 "$r")"
   done
   if [[ -n ${RSS[1920x1080-1]:-} ]]; then
     local per

@@ -1,7 +1,7 @@
 // wdi_psnr: luma PSNR of a deinterlaced Y4M stream against its progressive
 // ground truth, over all rows and over the rebuilt rows only.
 //
-//   wdi_psnr [--keep top|bottom] [--frames N] INTERLACED.y4m OUTPUT.y4m PROGRESSIVE.y4m
+//   wdi_psnr [--keep top|bottom|field] [--frames N] INTERLACED.y4m OUTPUT.y4m PROGRESSIVE.y4m
 //
 // Interlaced frame n holds the top field of progressive picture 2n and the
 // bottom field of 2n+1. A deinterlacer keeps one field and rebuilds the
@@ -13,6 +13,10 @@
 // field whose luma rows are closest to the interlaced input (equal, for a
 // deinterlacer that passes its kept field through). The result line says
 // which field was taken and whether it matched the input exactly.
+//
+// --keep field: a field-rate output (two frames per interlaced frame, a
+// top-field-first source): output frame k is compared with picture k, and
+// keeps the top field for even k and the bottom field for odd k.
 //
 // PSNR = 10 log10(255^2 / MSE), with the mean squared error taken over the
 // compared samples of all frames together.
@@ -109,7 +113,7 @@ double psnr(uint64_t error, uint64_t samples) {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: wdi_psnr [--keep top|bottom] [--frames N] INTERLACED.y4m OUTPUT.y4m "
+               "usage: wdi_psnr [--keep top|bottom|field] [--frames N] INTERLACED.y4m OUTPUT.y4m "
                "PROGRESSIVE.y4m\n");
   return 2;
 }
@@ -117,14 +121,14 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int keep = -1;  // 0 top (even rows), 1 bottom (odd rows), -1 found from the input
+  int keep = -1;  // 0 top (even rows), 1 bottom (odd rows), -1 found from the input, 2 field rate
   uint64_t maxFrames = UINT64_MAX;
   int arg = 1;
   for (; arg < argc && argv[arg][0] == '-' && argv[arg][1] == '-'; arg += 2) {
     if (arg + 1 >= argc) return usage();
     const std::string name = argv[arg], value = argv[arg + 1];
-    if (name == "--keep" && (value == "top" || value == "bottom")) {
-      keep = value == "top" ? 0 : 1;
+    if (name == "--keep" && (value == "top" || value == "bottom" || value == "field")) {
+      keep = value == "top" ? 0 : value == "bottom" ? 1 : 2;
     } else if (name == "--frames") {
       maxFrames = std::strtoull(value.c_str(), nullptr, 10);
     } else {
@@ -146,6 +150,35 @@ int main(int argc, char** argv) {
   uint64_t toInput[2] = {}, toTruth[2][2] = {};
   uint64_t rowCount[2] = {};
   uint64_t frames = 0;
+  if (keep == 2) {
+    // Per output frame k: [kept 0 / rebuilt 1] errors against picture k.
+    uint64_t fieldError[2] = {}, keptToInput = 0, samples[2] = {};
+    while (frames < maxFrames && in.next()) {
+      for (int k = 0; k < 2; ++k) {
+        if (!out.next() || !prog.next()) {
+          std::fprintf(stderr, "wdi_psnr: fewer than two output frames or pictures per frame\n");
+          return 2;
+        }
+        for (size_t y = 0; y < h; ++y) {
+          const int rebuiltRow = (y & 1) != static_cast<size_t>(k) ? 1 : 0;
+          fieldError[rebuiltRow] += squaredError(out.row(y), prog.row(y), w);
+          samples[rebuiltRow] += w;
+          if (rebuiltRow == 0) keptToInput += squaredError(out.row(y), in.row(y), w);
+        }
+      }
+      ++frames;
+    }
+    if (in.failed() || out.failed() || prog.failed()) return 2;
+    if (frames == 0) {
+      std::fprintf(stderr, "wdi_psnr: no frames to compare\n");
+      return 2;
+    }
+    std::printf("keep=field%s frames=%llu all=%.2f rebuilt=%.2f\n", keptToInput == 0 ? "" : "~",
+                static_cast<unsigned long long>(frames),
+                psnr(fieldError[0] + fieldError[1], samples[0] + samples[1]),
+                psnr(fieldError[1], samples[1]));
+    return 0;
+  }
   while (frames < maxFrames && in.next() && out.next()) {
     for (int picture = 0; picture < 2; ++picture) {
       if (!prog.next()) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/interrupt.h"
 #include "cli/mapped_file.h"
 #include "cli/progress.h"
 #include "cli/region_options.h"
@@ -189,6 +190,13 @@ bool processBgr24(const CliOptions& o, std::string* error) {
   uint64_t images = 0;
   bool ok = true;
   for (;;) {
+    if (interruptSignal() != 0) {
+      // The images written so far are whole; none is cut.
+      *error = std::string("interrupted by ") + signalName(interruptSignal()) + ": " + outName +
+               " holds " + std::to_string(images) + " whole images";
+      ok = false;
+      break;
+    }
     const uint8_t* src = nullptr;
     const ImageInput::Result r = input.next(&src, error);
     if (r == ImageInput::Result::End) break;

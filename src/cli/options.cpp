@@ -259,6 +259,9 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions* options, st
                      : value == "bff" ? FieldOrder::Bff
                                       : FieldOrder::Auto;
       o.yuvOnlyGiven = true;
+    } else if (name == "--only-interlaced") {
+      ok = flag(&o.onlyInterlaced);
+      o.yuvOnlyGiven = true;
     } else if (name == "--show-detection") {
       ok = flag(&o.showDetection);
       o.yuvOnlyGiven = true;
@@ -331,12 +334,20 @@ std::string usageText() {
        wdeint [options] --demo DIR
 
 Removes the comb artefacts of interlaced video. INPUT and OUTPUT are
-YUV4MPEG2 files (8-bit 4:2:0: C420, C420jpeg, C420paldv, C420mpeg2 or no C
-tag); '-' means standard input or output, for example
+YUV4MPEG2 files; '-' means standard input or output, for example
   ffmpeg -i in.mkv -f yuv4mpegpipe - | wdeint - out.y4m
 The bottom field (odd rows, counted from 0) is kept and the top field is
 rebuilt from it (--keep-field top does the opposite). The output header is
 the input's with the interlace tag set to Ip.
+
+Input: 8-bit YUV4MPEG2 in C420 (also C420jpeg, C420paldv, C420mpeg2, or no
+C tag), C422, C444 or C411. Chroma that is not 4:2:0 is brought to 4:2:0
+field by field, so that no sample mixes the two fields, and the output is
+C420: first the columns (4:4:4: (a + b + 1) >> 1 of columns 2i and 2i+1;
+4:1:1: column i/2 taken twice; 4:2:2 as it is), then the rows: output row
+2j+f (field f) is (a + b + 1) >> 1 of rows 4j+f and 4j+2+f (row 4j+f alone
+at the bottom edge). Other bit depths are refused; convert them field by
+field first: ffmpeg -i IN -vf scale=interl=1,format=yuv422p -f yuv4mpegpipe -
 
 Frame sizes that are not multiples of 16 (720x486, 1920x1080, ...) are
 processed: each plane is padded at the right and the bottom to the next
@@ -348,13 +359,34 @@ Deinterlace options (the settings of the filter's option block):
   --method N                    0 none, 1 only even rows, 2 simple interpolation,
                                 3 area based interpolation, 4 area based motion
                                 estimation (default), 5 advanced method
-  --search-area N               motion search range in pixels, int32 (16)
-  --detection-threshold N       interlace detection threshold, 0..4294967295 (48)
-  --block-distance-threshold N  block match threshold, 0..4294967295 (8192)
-  --replacement-threshold N     per-pixel replacement threshold of method 5,
-                                int32 (0; 0-32 advised)
+  --search-area N               how far, in pixels, methods 4 and 5 look for a
+                                block of the kept field that matches a rebuilt
+                                one, int32 (16; 8-32 is a good range)
+  --detection-threshold N       how strongly a row must stick out from the rows
+                                above and below it before methods 3-5 call it
+                                combed and rebuild it: the product of its two
+                                differences (luma in steps of 4), weighted
+                                over three rows, must exceed half of N (48;
+                                32-96 to start with, higher marks less). Only
+                                the low 16 bits of the half count, as a signed
+                                number: 65536-131071 make it negative (every
+                                comb-like row marked), 131072 acts like 0 and
+                                131120 like 48
+  --block-distance-threshold N  largest sum of squared luma differences over a
+                                16x8 field block (128 samples) at which
+                                methods 4 and 5 take a matching block
+                                (8192, an average difference of 8 per sample;
+                                4096-16384 to start with)
+  --replacement-threshold N     method 5 replaces a rebuilt pixel by the pixel of
+                                the matching block when they differ by less
+                                than this, in luma steps, int32 (0; 8-32 to
+                                start with). With 0 method 5 replaces nothing
+                                and gives method 3's bytes
   --replace-only-interlaced     restore every pixel the detection did not mark
   --search-on-interpolated      method 5 searches the interpolated image
+  --only-interlaced             pass frames through byte for byte when the
+                                stream is tagged Ip or a frame's own FRAME line
+                                says progressive (--verbose counts them)
 
 Field and region:
   --keep-field F    bottom (default): keep rows 1, 3, 5, ... and rebuild the
@@ -426,6 +458,10 @@ Demo:
   --demo-frames N   interlaced frames of the demo clip (default 50)
 
 Errors end with a one-line message on standard error and exit status 2.
+SIGINT, SIGTERM and SIGPIPE end the run at a frame boundary: the output
+holds whole frames only (a regular file is cut back to them), one line on
+standard error, exit status 130, 143 or 141 (2 when the reader of the output
+pipe closed it).
 )";
 }
 

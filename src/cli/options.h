@@ -53,7 +53,8 @@ struct CliOptions {
   bool showDetection = false;
   uint64_t firstFrame = 0;  // --frames FIRST:COUNT
   uint64_t frameCount = kAllFrames;
-  bool yuvOnlyGiven = false;  // any of the four options above
+  bool onlyInterlaced = false;  // --only-interlaced
+  bool yuvOnlyGiven = false;    // any of the options above
 };
 
 // Decimal 0..4294967295, digits only.

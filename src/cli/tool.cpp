@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -17,12 +18,14 @@
 #include "cli/demo.h"
 #include "cli/frame_runner.h"
 #include "cli/host_run.h"
+#include "cli/interrupt.h"
 #include "cli/options.h"
 #include "cli/png_writer.h"
 #include "cli/progress.h"
 #include "cli/region_options.h"
 #include "cli/y4m.h"
 #include "core/stream.h"
+#include "pipeline/chroma_fields.h"
 #include "pipeline/padding.h"
 #include "platform/cpu.h"
 
@@ -95,19 +98,44 @@ bool sameFile(const std::string& a, const std::string& b) {
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino && S_ISREG(sa.st_mode);
 }
 
+// Input frames are engine frames followed by one byte: 1 when the frame
+// passes through unchanged (--only-interlaced and a progressive frame).
+size_t inputFrameBytes(const FrameGeometry& g) { return g.engineBytes() + 1; }
+
 class Y4mSource : public FrameSource {
  public:
-  // Gives at most `count` frames.
-  Y4mSource(Y4mReader& reader, const FrameGeometry& g, uint64_t count)
-      : reader_(reader), geometry_(g), left_(count) {}
+  // Gives at most `count` frames. `passProgressive`: mark the frames that
+  // the stream's Ip tag or their own FRAME line call progressive.
+  Y4mSource(Y4mReader& reader, const FrameGeometry& g, uint64_t count, bool passProgressive)
+      : reader_(reader),
+        geometry_(g),
+        left_(count),
+        passProgressive_(passProgressive),
+        streamProgressive_(interlaceTag(reader.header()) == 'p') {
+    const Y4mHeader& h = reader.header();
+    if (h.chroma != ChromaFormat::C420) {
+      uint32_t cw, ch;
+      chromaPlaneSize(h.chroma, h.width, h.height, &cw, &ch);
+      picture_.resize(size_t{h.width} * h.height + 2 * size_t{cw} * ch);
+      inputPlanes_[0] = {picture_.data(), h.width, h.width, h.height};
+      inputPlanes_[1] = {picture_.data() + size_t{h.width} * h.height, cw, cw, ch};
+      inputPlanes_[2] = {inputPlanes_[1].data + size_t{cw} * ch, cw, cw, ch};
+    }
+  }
   // Frames of a regular file are only located here and copied by the worker.
   Result read(uint8_t* frame, PendingFrame* pending, std::string* error) override {
-    if (left_ == 0) return Result::End;
+    // A signal ends the stream before the next frame.
+    if (left_ == 0 || interruptSignal() != 0) return Result::End;
     --left_;
     PlaneRef planes[3];
     pictureInEngineFrame(frame, geometry_, planes);
     *pending = PendingFrame{};
-    switch (reader_.nextFrame(planes, &pending->deferred, &pending->position, error)) {
+    bool progressive = false;
+    const Y4mReader::Result r =
+        picture_.empty()
+            ? reader_.nextFrame(planes, &pending->deferred, &pending->position, error, &progressive)
+            : reader_.readFrame(inputPlanes_, error, &progressive);
+    switch (r) {
       case Y4mReader::Result::End:
         return Result::End;
       case Y4mReader::Result::Error:
@@ -115,7 +143,10 @@ class Y4mSource : public FrameSource {
       case Y4mReader::Result::Frame:
         break;
     }
+    if (!picture_.empty()) convert(planes);
     if (!pending->deferred) padEngineFrame(frame, geometry_);
+    frame[geometry_.engineBytes()] =
+        passProgressive_ && (streamProgressive_ || progressive) ? 1 : 0;
     return Result::Frame;
   }
   bool fill(uint8_t* frame, const PendingFrame& pending, std::string* error) override {
@@ -127,9 +158,30 @@ class Y4mSource : public FrameSource {
   }
 
  private:
+  // The luma as it is, the chroma brought to 4:2:0 field by field.
+  void convert(const PlaneRef planes[3]) {
+    for (uint32_t y = 0; y < geometry_.height; ++y) {
+      std::memcpy(planes[0].data + y * planes[0].stride,
+                  inputPlanes_[0].data + y * inputPlanes_[0].stride, geometry_.width);
+    }
+    const ChromaFormat f = reader_.header().chroma;
+    const ChromaColumns columns = f == ChromaFormat::C444   ? ChromaColumns::Pairs
+                                  : f == ChromaFormat::C411 ? ChromaColumns::Halves
+                                                            : ChromaColumns::Same;
+    for (int p = 1; p < 3; ++p) {
+      ChromaToFields420(inputPlanes_[p].data, inputPlanes_[p].stride, columns, geometry_.width,
+                        geometry_.height, planes[p].data, planes[p].stride);
+    }
+  }
+
   Y4mReader& reader_;
   FrameGeometry geometry_;
   uint64_t left_;
+  bool passProgressive_;
+  bool streamProgressive_;
+  // A picture of another chroma format, as read.
+  std::vector<uint8_t> picture_;
+  PlaneRef inputPlanes_[3] = {};
 };
 
 // Each input frame gives `perInput` output frames, one after the other in the
@@ -139,6 +191,10 @@ class Y4mSink : public FrameSink {
   Y4mSink(Y4mWriter& writer, const FrameGeometry& g, int perInput)
       : writer_(writer), geometry_(g), perInput_(perInput) {}
   bool write(const uint8_t* frame, std::string* error) override {
+    if (interruptSignal() != 0) {
+      *error = "interrupted";
+      return false;
+    }
     for (int k = 0; k < perInput_; ++k) {
       // Crops the padding away: the planes keep the engine's strides.
       PlaneRef planes[3];
@@ -179,10 +235,16 @@ OutputPlan makePlan(const CliOptions& o, bool topFieldFirst) {
 // One core stream per worker; frames come and go in the engine's padded layout.
 class CoreProcessor : public FrameProcessor {
  public:
-  CoreProcessor(std::unique_ptr<core::Stream> stream, const OutputPlan& plan)
-      : stream_(std::move(stream)), plan_(plan) {}
+  CoreProcessor(std::unique_ptr<core::Stream> stream, const OutputPlan& plan,
+                std::atomic<uint64_t>* passedThrough)
+      : stream_(std::move(stream)), plan_(plan), passedThrough_(passedThrough) {}
   void process(const uint8_t* in, uint8_t* out) override {
     const size_t frameBytes = stream_->geometry().engineBytes();
+    if (in[frameBytes] != 0) {
+      for (int k = 0; k < plan_.perInput; ++k) std::memcpy(out + k * frameBytes, in, frameBytes);
+      passedThrough_->fetch_add(1, std::memory_order_relaxed);
+      return;
+    }
     for (int k = 0; k < plan_.perInput; ++k) {
       uint8_t* result = out + k * frameBytes;
       stream_->setKeptField(plan_.kept[k]);
@@ -194,6 +256,7 @@ class CoreProcessor : public FrameProcessor {
  private:
   std::unique_ptr<core::Stream> stream_;
   OutputPlan plan_;
+  std::atomic<uint64_t>* passedThrough_;  // frames passed through, over all workers
 };
 
 // Moves the reader to frame `first`: straight there in a regular file whose
@@ -242,8 +305,17 @@ uint32_t threadCount(const CliOptions& o) {
 }
 
 // Deinterlaces a Y4M stream. Returns false with a one-line message.
+// Whether a write failed because the reader closed the output pipe.
+bool pipeClosed(const std::string& error) {
+  const std::string broken = std::strerror(EPIPE);
+  return error.size() >= broken.size() &&
+         error.compare(error.size() - broken.size(), broken.size(), broken) == 0;
+}
+
+// Deinterlaces a Y4M stream. Returns false with a one-line message; after a
+// signal, with the output holding whole frames only.
 bool processY4m(const CliOptions& o, const std::string& inPath, const std::string& outPath,
-                std::string* error) {
+                std::string* error, uint64_t* framesWritten = nullptr) {
   const auto start = std::chrono::steady_clock::now();
   File in;
   if (!in.openRead(inPath, error)) return false;
@@ -266,11 +338,12 @@ bool processY4m(const CliOptions& o, const std::string& inPath, const std::strin
   const OutputPlan plan = makePlan(o, topFirst);
 
   const uint32_t threads = threadCount(o);
+  std::atomic<uint64_t> passedThrough{0};
   std::vector<std::unique_ptr<FrameProcessor>> processors;
   for (uint32_t i = 0; i < threads; ++i) {
     std::unique_ptr<core::Stream> stream;
     if (!makeStream(o, g, region, &stream, error)) return false;
-    processors.push_back(std::make_unique<CoreProcessor>(std::move(stream), plan));
+    processors.push_back(std::make_unique<CoreProcessor>(std::move(stream), plan, &passedThrough));
   }
   if (!skipToFrame(reader, g, o.firstFrame, error)) return false;
 
@@ -281,18 +354,42 @@ bool processY4m(const CliOptions& o, const std::string& inPath, const std::strin
     return false;
   }
 
-  Y4mSource source(reader, g, o.frameCount);
+  Y4mSource source(reader, g, o.frameCount, o.onlyInterlaced);
   Y4mSink sink(writer, g, plan.perInput);
   ProgressLine progress(!o.quiet && isatty(STDERR_FILENO) == 1, stderr);
   const RunResult r =
-      runFrames(source, sink, processors, g.engineBytes(), plan.perInput * g.engineBytes(),
+      runFrames(source, sink, processors, inputFrameBytes(g), plan.perInput * g.engineBytes(),
                 [&progress](uint64_t frames) { progress.update(frames); });
+  if (framesWritten != nullptr) *framesWritten = r.frames * static_cast<uint64_t>(plan.perInput);
   progress.finish(r.frames);
-  if (!r.ok) {
+  if (!r.ok && pipeClosed(r.error)) {
+    *error = outName + ": the reader closed the pipe (" + std::strerror(EPIPE) + ") after " +
+             std::to_string(r.frames * plan.perInput) + " frames";
+    return false;
+  }
+  const int signal = interruptSignal();
+  if (!r.ok && signal == 0) {
     *error = r.error;
     return false;
   }
-  if (!writer.flush(error) || !out.close(error, outName)) return false;
+  if (!writer.flush(error)) return false;
+  if (signal != 0) {
+    // Every frame went out whole; a regular file is cut back to them all the same.
+    struct stat st;
+    const off_t whole =
+        static_cast<off_t>(progressiveHeaderLine(reader.header(), o.fieldRate).size() +
+                           r.frames * plan.perInput * (6 + g.pictureBytes()));
+    if (fstat(fileno(out.get()), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > whole) {
+      if (ftruncate(fileno(out.get()), whole) != 0) {
+      }
+    }
+  }
+  if (!out.close(error, outName)) return false;
+  if (signal != 0) {
+    *error = std::string("interrupted by ") + signalName(signal) + ": " + outName + " holds " +
+             std::to_string(r.frames * plan.perInput) + " whole frames";
+    return false;
+  }
 
   if (o.verbose) {
     const double seconds =
@@ -310,6 +407,11 @@ bool processY4m(const CliOptions& o, const std::string& inPath, const std::strin
               : tag != 0                       ? std::string("header I") + tag
                                                : std::string("no I tag in the header")) +
              ")";
+    }
+    if (o.onlyInterlaced) {
+      rate += ", " + std::to_string(passedThrough.load()) + " passed through as progressive" +
+              (interlaceTag(reader.header()) == 'p' ? " (the stream is tagged Ip)"
+                                                    : " (by their FRAME lines)");
     }
     std::fprintf(stderr,
                  "wdeint: %llu frames of %s, method %d%s, %u thread%s, %s: %.3f s, %.1f fps\n",
@@ -445,8 +547,9 @@ int run(int argc, const char* const* argv) {
     std::fputs(usageText().c_str(), stdout);
     return std::fflush(stdout) == 0 ? 0 : kExitFailure;
   }
-  // A closed output pipe must come back as a write error, not end the process.
-  std::signal(SIGPIPE, SIG_IGN);
+  // Signals end the run at a frame boundary; a closed output pipe comes back
+  // as a write error.
+  installInterruptHandlers();
   if (!o.cpu.empty()) {
     uint32_t mask = 0;
     cpuLevelMask(o.cpu.c_str(), &mask);
@@ -464,7 +567,10 @@ int run(int argc, const char* const* argv) {
   }
   if (!ok) {
     std::fprintf(stderr, "wdeint: %s\n", error.c_str());
-    return kExitFailure;
+    // 128 + the signal, as a shell reports a process the signal ended.
+    const int signal = interruptSignal();
+    return signal != 0 && !pipeClosed(error) && error.rfind("interrupted", 0) == 0 ? 128 + signal
+                                                                                   : kExitFailure;
   }
   return 0;
 }

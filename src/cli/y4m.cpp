@@ -97,9 +97,20 @@ bool parseY4mHeader(const std::string& line, Y4mHeader* header, std::string* err
         }
         break;
       case 'C':
-        if (value != "420" && value != "420jpeg" && value != "420paldv" && value != "420mpeg2") {
-          *error = "unsupported colour space 'C" + printable(value) +
-                   "' (8-bit 4:2:0 only: C420, C420jpeg, C420paldv, C420mpeg2)";
+        if (value == "420" || value == "420jpeg" || value == "420paldv" || value == "420mpeg2") {
+          h.chroma = ChromaFormat::C420;
+        } else if (value == "422") {
+          h.chroma = ChromaFormat::C422;
+        } else if (value == "444") {
+          h.chroma = ChromaFormat::C444;
+        } else if (value == "411") {
+          h.chroma = ChromaFormat::C411;
+        } else {
+          *error =
+              "unsupported colour space 'C" + printable(value) +
+              "': 8-bit C420 (jpeg, paldv, mpeg2), C422, C444 and C411 are taken; convert "
+              "other input field by field first: ffmpeg -i IN -vf scale=interl=1,format=yuv422p "
+              "-f yuv4mpegpipe - | wdeint - OUT";
           return false;
         }
         break;
@@ -139,6 +150,26 @@ bool parseY4mHeader(const std::string& line, Y4mHeader* header, std::string* err
   return true;
 }
 
+void chromaPlaneSize(ChromaFormat format, uint32_t width, uint32_t height, uint32_t* chromaWidth,
+                     uint32_t* chromaHeight) {
+  switch (format) {
+    case ChromaFormat::C420:
+      *chromaWidth = (width + 1) / 2;
+      *chromaHeight = (height + 1) / 2;
+      return;
+    case ChromaFormat::C422:
+      *chromaWidth = (width + 1) / 2;
+      break;
+    case ChromaFormat::C444:
+      *chromaWidth = width;
+      break;
+    case ChromaFormat::C411:
+      *chromaWidth = (width + 3) / 4;
+      break;
+  }
+  *chromaHeight = height;
+}
+
 std::string progressiveHeaderLine(const Y4mHeader& header, bool doubleRate) {
   std::string line = kMagic;
   bool replaced = false;
@@ -147,6 +178,8 @@ std::string progressiveHeaderLine(const Y4mHeader& header, bool doubleRate) {
     if (tag[0] == 'I') {
       line += "Ip";
       replaced = true;
+    } else if (tag[0] == 'C' && header.chroma != ChromaFormat::C420) {
+      line += "C420";
     } else if (tag[0] == 'F' && doubleRate) {
       // At most 10 digits each side (parseY4mHeader), so doubling fits easily.
       const size_t colon = tag.find(':');
@@ -159,6 +192,23 @@ std::string progressiveHeaderLine(const Y4mHeader& header, bool doubleRate) {
   if (!replaced) line += " Ip";
   line += '\n';
   return line;
+}
+
+// Whether the parameters of a FRAME line (what follows "FRAME") say progressive.
+bool frameSaysProgressive(const char* params, size_t length) {
+  size_t pos = 0;
+  while (pos < length) {
+    while (pos < length && params[pos] == ' ') ++pos;
+    size_t end = pos;
+    while (end < length && params[end] != ' ') ++end;
+    if (end > pos && params[pos] == 'I') {
+      const size_t n = end - pos - 1;
+      const char* v = params + pos + 1;
+      return (n == 1 && v[0] == 'p') || (n == 3 && v[1] == 'p');
+    }
+    pos = end;
+  }
+  return false;
 }
 
 char interlaceTag(const Y4mHeader& header) {
@@ -246,7 +296,7 @@ bool Y4mReader::readHeader(std::string* error) {
   return true;
 }
 
-bool Y4mReader::locateFrame(const PlaneRef planes[3], uint64_t* position) {
+bool Y4mReader::locateFrame(const PlaneRef planes[3], uint64_t* position, bool* progressive) {
   // Frame lines with parameters longer than this go the stdio way.
   char line[256];
   const ssize_t got = pread(fd_, line, sizeof line, static_cast<off_t>(offset_));
@@ -260,6 +310,8 @@ bool Y4mReader::locateFrame(const PlaneRef planes[3], uint64_t* position) {
   for (int i = 0; i < 3; ++i) bytes += uint64_t{planes[i].width} * planes[i].height;
   struct stat st;
   if (fstat(fd_, &st) != 0 || offset_ + bytes > static_cast<uint64_t>(st.st_size)) return false;
+  if (progressive != nullptr)
+    *progressive = frameSaysProgressive(line + 5, static_cast<size_t>(end - line) - 5);
   *position = offset_ + static_cast<uint64_t>(end - line) + 1;
   offset_ += bytes;
   return true;
@@ -310,19 +362,21 @@ bool Y4mReader::readPlanesAt(uint64_t position, const PlaneRef planes[3],
   return false;
 }
 
-Y4mReader::Result Y4mReader::readFrame(const PlaneRef planes[3], std::string* error) {
+Y4mReader::Result Y4mReader::readFrame(const PlaneRef planes[3], std::string* error,
+                                       bool* progressive) {
   bool located = false;
   uint64_t position = 0;
-  const Result r = nextFrame(planes, &located, &position, error);
+  const Result r = nextFrame(planes, &located, &position, error, progressive);
   if (r == Result::Frame && located && !readPlanesAt(position, planes, error)) return Result::Error;
   return r;
 }
 
 Y4mReader::Result Y4mReader::nextFrame(const PlaneRef planes[3], bool* located, uint64_t* position,
-                                       std::string* error) {
+                                       std::string* error, bool* progressive) {
   *located = false;
+  if (progressive != nullptr) *progressive = false;
   if (locating_) {
-    if (locateFrame(planes, position)) {
+    if (locateFrame(planes, position, progressive)) {
       ++frames_;
       *located = true;
       return Result::Frame;
@@ -350,6 +404,7 @@ Y4mReader::Result Y4mReader::nextFrame(const PlaneRef planes[3], bool* located, 
     *error = name_ + ": " + frameName() + ": expected FRAME, found '" + printable(line) + "'";
     return Result::Error;
   }
+  if (progressive != nullptr) *progressive = frameSaysProgressive(line.data() + 5, line.size() - 5);
   size_t total = 0;
   size_t expected = 0;
   for (int p = 0; p < 3; ++p) expected += static_cast<size_t>(planes[p].width) * planes[p].height;

@@ -16,9 +16,13 @@ constexpr uint32_t kMaxDimension = 16384;
 // Longest header or FRAME line taken, '\n' included.
 constexpr size_t kMaxLineBytes = 65536;
 
+// Chroma sampling of an 8-bit input; all but 4:2:0 are converted to it.
+enum class ChromaFormat { C420, C422, C444, C411 };
+
 struct Y4mHeader {
   uint32_t width = 0;
   uint32_t height = 0;
+  ChromaFormat chroma = ChromaFormat::C420;
   // The tags after "YUV4MPEG2", as they stand, in order.
   std::vector<std::string> tags;
 };
@@ -26,9 +30,14 @@ struct Y4mHeader {
 // Parses a header line without its '\n'. On a refusal returns false with the cause.
 bool parseY4mHeader(const std::string& line, Y4mHeader* header, std::string* error);
 
+// Size of each chroma plane of an input picture of this format.
+void chromaPlaneSize(ChromaFormat format, uint32_t width, uint32_t height, uint32_t* chromaWidth,
+                     uint32_t* chromaHeight);
+
 // The output's header line, '\n' included: the input's tags with the
 // interlace tag set to "Ip" (replaced where it stands, appended if absent),
-// and with `doubleRate` the frame rate's numerator doubled (F25:1 -> F50:1).
+// with `doubleRate` the frame rate's numerator doubled (F25:1 -> F50:1), and
+// the colour space of a converted input set to C420.
 std::string progressiveHeaderLine(const Y4mHeader& header, bool doubleRate = false);
 
 // The letter of the header's interlace tag ('t', 'b', 'p', 'm', '?'), 0 if absent.
@@ -45,15 +54,19 @@ class Y4mReader {
   const Y4mHeader& header() const { return header_; }
 
   // Reads the next frame into the three planes, given in Y4M order (Y, Cb,
-  // Cr). End means the stream ended cleanly before a frame; a frame cut
+  // Cr), each of the size the header's format gives. `progressive`, when
+  // not null, tells whether the frame's own FRAME line says it is
+  // progressive (an I parameter "p", or a three-letter one whose middle
+  // letter is 'p'). End means the stream ended cleanly before a frame; a frame cut
   // short is an Error.
-  Result readFrame(const PlaneRef planes[3], std::string* error);
+  Result readFrame(const PlaneRef planes[3], std::string* error, bool* progressive = nullptr);
 
   // As readFrame, except that a whole well-formed frame of a regular file is
   // only located: *located is set and *position is where its planes start
   // (Y4M order, packed), for readPlanesAt, which may run on any thread and on
   // several at once. Other frames are read into `planes`.
-  Result nextFrame(const PlaneRef planes[3], bool* located, uint64_t* position, std::string* error);
+  Result nextFrame(const PlaneRef planes[3], bool* located, uint64_t* position, std::string* error,
+                   bool* progressive = nullptr);
   // Copies the planes of a located frame; false when the file was cut short
   // since.
   bool readPlanesAt(uint64_t position, const PlaneRef planes[3], std::string* error) const;
@@ -74,7 +87,7 @@ class Y4mReader {
   std::string readFailure(const std::string& what) const;
   // The FRAME line at offset_ and the size of the file checked; false hands
   // the rest of the stream to stdio.
-  bool locateFrame(const PlaneRef planes[3], uint64_t* position);
+  bool locateFrame(const PlaneRef planes[3], uint64_t* position, bool* progressive);
 
   std::FILE* file_;
   std::string name_;

@@ -487,6 +487,22 @@ GstFlowReturn gst_wdeinterlace_generate_output(GstBaseTransform* trans, GstBuffe
   return GST_FLOW_OK;
 }
 
+// A region file that does not load stops the pipeline here, before any data
+// flows, rather than in the middle of negotiation.
+gboolean gst_wdeinterlace_start(GstBaseTransform* trans) {
+  GstWdeinterlace* s = self(trans);
+  std::unique_ptr<Stream> probe = Stream::create(16, 16, nullptr);
+  if (probe == nullptr) return FALSE;
+  Stream* kept = s->stream;
+  s->stream = probe.get();
+  const bool loaded = applyRegion(s);
+  s->stream = kept;
+  GST_OBJECT_LOCK(s);
+  s->regionChanged = true;  // loaded again into the stream of the caps
+  GST_OBJECT_UNLOCK(s);
+  return loaded ? TRUE : FALSE;
+}
+
 gboolean gst_wdeinterlace_stop(GstBaseTransform* trans) {
   GstWdeinterlace* s = self(trans);
   gst_buffer_replace(&s->pending, nullptr);
@@ -571,6 +587,7 @@ static void gst_wdeinterlace_class_init(GstWdeinterlaceClass* klass) {
   trans->set_caps = gst_wdeinterlace_set_caps;
   trans->submit_input_buffer = gst_wdeinterlace_submit_input_buffer;
   trans->generate_output = gst_wdeinterlace_generate_output;
+  trans->start = gst_wdeinterlace_start;
   trans->stop = gst_wdeinterlace_stop;
   trans->sink_event = gst_wdeinterlace_sink_event;
   trans->passthrough_on_same_caps = FALSE;

@@ -120,9 +120,8 @@ TEST_F(Wdeint, TruncatedLastFrameIsAnErrorAndNotWritten) {
 
 TEST_F(Wdeint, RefusedHeadersCreateNoOutput) {
   for (const std::string& h :
-       {header(16, 16, " C422"), header(16, 16, " C420p10"), header(100000, 16),
-        header(16384, 16385), std::string("YUV4MPEG2 W16 H16 W16\n"), std::string("P6\n16 16\n"),
-        std::string("")}) {
+       {header(16, 16, " C420p10"), header(100000, 16), header(16384, 16385),
+        std::string("YUV4MPEG2 W16 H16 W16\n"), std::string("P6\n16 16\n"), std::string("")}) {
     write("in.y4m", h + "FRAME\n");
     EXPECT_EQ(run("$W '" + path("in.y4m") + "' '" + path("out.y4m") + "'"), 2) << h;
     EXPECT_NE(errorLine().find("in.y4m: "), std::string::npos);
@@ -257,6 +256,92 @@ TEST_F(Wdeint, ShowDetectionMarksTheCombsAndDimsWhatTheRegionLeaves) {
   EXPECT_EQ(at(view, 5 * 64 + 40), at(out, 5 * 64 + 40));
   EXPECT_EQ(at(view, 64 * 32 + 4 * 32 + 20), 90);             // Cb of a marked 2x2 group
   EXPECT_EQ(at(view, 64 * 32 + 16 * 32 + 4 * 32 + 20), 240);  // its Cr
+}
+
+TEST_F(Wdeint, OtherChromaFormatsAreBroughtTo420FieldByField) {
+  // 4:2:2 of 8x4: rows of chroma value 10 * row + column; the 4:2:0 made by the
+  // same rule by hand must give the same output.
+  std::string y422 = header(8, 4, " C422") + "FRAME\n", y420 = header(8, 4, " C420") + "FRAME\n";
+  std::string luma;
+  for (int i = 0; i < 32; ++i) luma += static_cast<char>(i * 7 % 251);
+  y422 += luma;
+  y420 += luma;
+  for (int plane = 0; plane < 2; ++plane) {
+    for (int r = 0; r < 4; ++r) {
+      for (int c = 0; c < 4; ++c) y422 += static_cast<char>(10 * r + c + 100 * plane);
+    }
+    for (int r = 0; r < 2; ++r) {  // rows 0,2 and 1,3
+      for (int c = 0; c < 4; ++c) {
+        y420 += static_cast<char>((10 * r + c + 10 * (r + 2) + c + 200 * plane + 1) >> 1);
+      }
+    }
+  }
+  write("a.y4m", y422);
+  write("b.y4m", y420);
+  ASSERT_EQ(run("$W --method 2 '" + path("a.y4m") + "' '" + path("a.out") + "'"), 0);
+  ASSERT_EQ(run("$W --method 2 '" + path("b.y4m") + "' '" + path("b.out") + "'"), 0);
+  EXPECT_EQ(read("a.out"), read("b.out"));
+  write("c.y4m", header(8, 4, " C420p10") + "FRAME\n");
+  EXPECT_EQ(run("$W '" + path("c.y4m") + "' '" + path("c.out") + "'"), 2);
+  EXPECT_NE(errorLine().find("scale=interl=1"), std::string::npos);
+}
+
+TEST_F(Wdeint, OnlyInterlacedPassesProgressiveFramesThrough) {
+  const std::string frames = randomFrames(32, 32, 3, 21);
+  write("p.y4m", header(32, 32, " F25:1 Ip") + frames);
+  ASSERT_EQ(
+      run("$W --method 2 --only-interlaced -v '" + path("p.y4m") + "' '" + path("p.out") + "'"), 0);
+  EXPECT_EQ(read("p.out"), read("p.y4m"));
+  EXPECT_NE(read("err.txt").find("3 passed through"), std::string::npos) << read("err.txt");
+  ASSERT_EQ(run("$W --method 2 '" + path("p.y4m") + "' '" + path("q.out") + "'"), 0);
+  EXPECT_NE(read("q.out"), read("p.y4m"));  // without the option every frame is processed
+  // Per frame: the second FRAME line says progressive.
+  std::string mixed = frames;
+  const size_t second = mixed.find("FRAME\n", 1);
+  mixed.replace(second, 6, "FRAME Ip\n");
+  write("m.y4m", header(32, 32, " F25:1 It") + mixed);
+  ASSERT_EQ(run("$W --method 2 --only-interlaced '" + path("m.y4m") + "' '" + path("m.out") + "'"),
+            0);
+  ASSERT_EQ(run("$W --method 2 '" + path("m.y4m") + "' '" + path("n.out") + "'"), 0);
+  const size_t bytes = 32 * 32 * 3 / 2;
+  const auto got = payloads(read("m.out"), bytes), all = payloads(read("n.out"), bytes);
+  const auto input = payloads(header(32, 32) + frames, bytes);
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[0], all[0]);
+  EXPECT_EQ(got[1], input[1]);
+  EXPECT_EQ(got[2], all[2]);
+}
+
+// Runs held up by a slow reader or a slow writer: the signal ends them at a
+// frame boundary, with whole frames only in the output.
+TEST_F(Wdeint, SignalsEndAtAFrameBoundary) {
+  write("in.y4m", header(64, 64) + randomFrames(64, 64, 3000, 8));
+  const size_t frame = 6 + 64 * 64 * 3 / 2;
+  // Copies standard input to standard output 64 KiB every 20 ms.
+  write("slow.py",
+        "import sys, time\nwhile True:\n  b = sys.stdin.buffer.read(65536)\n  if not b: break\n"
+        "  sys.stdout.buffer.write(b); sys.stdout.buffer.flush(); time.sleep(0.02)\n");
+  const std::string slow = "python3 '" + path("slow.py") + "'";
+  const auto wholeFrames = [&](const std::string& name) {
+    const std::string out = read(name);
+    const size_t body = out.size() - out.find('\n') - 1;
+    EXPECT_EQ(body % frame, 0u) << name;
+    return body / frame;
+  };
+  for (const auto& [signal, status] : {std::pair{"INT", 130}, {"TERM", 143}, {"PIPE", 141}}) {
+    run("( rm -f '" + path("f") + "'; mkfifo '" + path("f") + "'; " + slow + " <'" + path("f") +
+        "' >'" + path("out.y4m") + "' & $W --method 0 '" + path("in.y4m") + "' '" + path("f") +
+        "' & w=$!; sleep 0.3; kill -" + signal + " $w; wait $w; echo $? >'" + path("status") +
+        "'; wait )");
+    EXPECT_EQ(read("status"), std::to_string(status) + "\n") << signal;
+    EXPECT_NE(errorLine().find(std::string("interrupted by SIG") + signal), std::string::npos);
+    EXPECT_LT(wholeFrames("out.y4m"), 3000u) << signal;
+  }
+  // A slow writer and a regular file.
+  run("( " + slow + " <'" + path("in.y4m") + "' | $W --method 2 - '" + path("r.y4m") +
+      "' & sleep 0.3; kill -TERM $!; wait $!; echo $? >'" + path("status") + "' )");
+  EXPECT_EQ(read("status"), "143\n");
+  EXPECT_LT(wholeFrames("r.y4m"), 3000u);
 }
 
 TEST_F(Wdeint, VerboseSummary) {

@@ -29,7 +29,7 @@ check() { # check NAME COMMAND...: passes when the command succeeds
     echo "FAILED: $name"
   fi
 }
-launch() { gst-launch-1.0 -q "$@" >"$work/launch.log" 2>&1; }
+launch() { timeout 120 gst-launch-1.0 -q "$@" >"$work/launch.log" 2>&1; }
 
 # The frame payloads of a YUV4MPEG2 file: header and FRAME lines dropped.
 payload() {
@@ -113,7 +113,7 @@ launch filesrc location="$work/strided.raw" ! \
 check "strided input buffers" same --rate field
 
 # Timestamps: fields=all doubles the frame rate and halves the durations.
-gst-launch-1.0 -v filesrc location="$clip" ! y4mdec ! wdeinterlace fields=all ! fakesink \
+timeout 120 gst-launch-1.0 -v filesrc location="$clip" ! y4mdec ! wdeinterlace fields=all ! fakesink \
   >"$work/caps.log" 2>&1
 check "fields=all doubles the frame rate" grep -q "progressive.*framerate=(fraction)50/1" \
   "$work/caps.log"
@@ -144,10 +144,10 @@ check "progressive input passes through" cmp -s "$work/prog-in.raw" "$work/prog-
 
 # --- a bad region file: an element error, no crash ------------------------------
 printf '[[(5,5)-(1,1)]]\r\npresent=1\r\n' >"$work/bad.rect"
-gst-launch-1.0 filesrc location="$clip" ! y4mdec ! wdeinterlace region-file="$work/bad.rect" ! \
+timeout 120 gst-launch-1.0 filesrc location="$clip" ! y4mdec ! wdeinterlace region-file="$work/bad.rect" ! \
   fakesink >"$work/bad.log" 2>&1
 status=$?
-check "bad region file: error exit" test "$status" -eq 1
+check "bad region file: error exit" test "$status" -ne 0
 check "bad region file: clear message" grep -q "is not a region file this filter takes" \
   "$work/bad.log"
 
@@ -167,7 +167,7 @@ if command -v ffmpeg >/dev/null && gst-inspect-1.0 avdec_h264 >/dev/null 2>&1 &&
 fi
 
 # --- no leaks ------------------------------------------------------------------------
-GST_TRACERS=leaks GST_DEBUG=GST_TRACER:7 gst-launch-1.0 -q filesrc location="$clip" ! y4mdec ! \
+GST_TRACERS=leaks GST_DEBUG=GST_TRACER:7 timeout 120 gst-launch-1.0 -q filesrc location="$clip" ! y4mdec ! \
   wdeinterlace fields=all ! fakesink >"$work/leaks.log" 2>&1
 check "leaks tracer: nothing alive at the end" bash -c "! grep -qE 'object-alive, type-name=\\(string\\)[^%]' '$work/leaks.log'"
 

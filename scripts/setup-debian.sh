@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config clang-format
           libgtest-dev libgmock-dev googletest libbenchmark-dev libpng-dev
           g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xauth
-          ffmpeg frei0r-plugins-dev python3 parallel
+          ffmpeg frei0r-plugins-dev python3 parallel melt
           libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
           gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
           gstreamer1.0-plugins-ugly gstreamer1.0-libav

@@ -9,6 +9,7 @@ extern "C" {
 #include <frei0r.h>
 }
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -99,6 +100,15 @@ void f0r_get_param_info(f0r_param_info_t* info, int index) {
 f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
   if (width == 0 || height == 0 || width > core::kMaxSide || height > core::kMaxSide) {
     return nullptr;
+  }
+  // ffmpeg's frei0r filter hands frames with rows padded to 64 bytes but no
+  // stride: widths that are no multiple of 16 come out sheared. Said once.
+  static std::atomic<bool> warned{false};
+  if (width % 16 != 0 && !warned.exchange(true)) {
+    std::fprintf(stderr,
+                 "wdeinterlace: width %u is not a multiple of 16: ffmpeg's frei0r filter passes "
+                 "such frames wrongly (sheared); with ffmpeg pad them first, see the README\n",
+                 width);
   }
   try {
     std::unique_ptr<Instance> in(new Instance);

@@ -40,6 +40,9 @@ ff=(ffmpeg -nostdin -v error -y)
 # A width that is no multiple of 16 and an odd height (4:4:4, lossless).
 "${ff[@]}" -i in.mkv -vf "format=yuv444p,crop=706:575:0:0" -c:v ffv1 -pix_fmt yuv444p -c:a copy in-odd.mkv
 
+# The clip as YUV4MPEG2, for wdeint's own runs.
+"${ff[@]}" -i in.mkv -fps_mode passthrough -f yuv4mpegpipe in.y4m
+
 # The commands of a recipe, from the README.
 recipe() {
   awk -v name="$1" '
@@ -85,13 +88,22 @@ check "cli-build: wdeint built" test -x build-cli/wdeint
 # Lossless, so that the frames can be compared with wdeint's own.
 CRF=0 run_recipe pipe-field && {
   promises pipe-field in.mkv 100 50/1 yuv420p
-  "${ff[@]}" -i in.mkv -fps_mode passthrough -f yuv4mpegpipe in.y4m
   "$WDEINT" --quiet --rate field in.y4m wd.y4m
   "${ff[@]}" -i wd.y4m -fps_mode passthrough -f rawvideo wd.yuv
   "${ff[@]}" -i out.mkv -fps_mode passthrough -f rawvideo out.yuv
   check "pipe-field: wdeint's bytes" cmp -s wd.yuv out.yuv
 } || check "pipe-field runs" false
 run_recipe pipe-ts && promises pipe-ts in.ts 50 25/1 yuv420p || check "pipe-ts runs" false
+
+# ffmpeg's YUV4MPEG2 muxer may repeat the first frame of a clip whose video starts late.
+run_recipe pipe-video && {
+  check "pipe-video: plays" plays out.mkv
+  check "pipe-video: 50 frames/s" test "$(stream out.mkv v:0 r_frame_rate)" = 50/1
+  check "pipe-video: progressive" test "$(stream out.mkv v:0 field_order)" = progressive
+} || check "pipe-video runs" false
+rm -f view.y4m view.png
+run_recipe show-detection && check "show-detection: a picture" test -s view.png ||
+  check "show-detection runs" false
 
 run_recipe frei0r && promises frei0r in.mkv 50 25/1 yuv420p || check "frei0r runs" false
 run_recipe frei0r-pad && {

@@ -389,9 +389,6 @@ GstFlowReturn gst_wdeinterlace_submit_input_buffer(GstBaseTransform* trans, gboo
   return GST_FLOW_OK;
 }
 
-// Copies a picture unchanged between two mapped frames (strides of their own).
-void copyFrame(const GstVideoFrame* in, GstVideoFrame* out) { gst_video_frame_copy(out, in); }
-
 GstFlowReturn gst_wdeinterlace_generate_output(GstBaseTransform* trans, GstBuffer** outbuf) {
   GstWdeinterlace* s = self(trans);
   *outbuf = nullptr;
@@ -458,7 +455,7 @@ GstFlowReturn gst_wdeinterlace_generate_output(GstBaseTransform* trans, GstBuffe
     return GST_FLOW_ERROR;
   }
   if (!bufferIsProcessed(s, input)) {
-    copyFrame(&inFrame, &outFrame);
+    gst_video_frame_copy(&outFrame, &inFrame);  // strides of their own
   } else {
     const bool tff = topFieldFirst(s, input);
     Field kept = Field::Bottom;

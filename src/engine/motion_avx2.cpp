@@ -2,6 +2,8 @@
 // lanes, differences -255 .. 255, squared and paired by vpmaddwd into exact 32-bit sums.
 #include <immintrin.h>
 
+#include <algorithm>
+
 #include "engine/motion_kernels.h"
 
 namespace wdi {
@@ -267,8 +269,160 @@ void searchReducedBlocksAvx2(const SearchWindow& w, SearchResult& result) {
       w, result);
 }
 
+namespace {
+
+// Lower bounds of the field block distance, to rule out batches before their distances are
+// measured. For n samples with differences d_i, (sum d_i)^2 <= n * sum d_i^2, so a block's
+// distance is at least the sum over its quarter rows (4 samples) of (candidate sum - reference
+// sum)^2 / 4. Four times the distance is therefore at least B = sum of those squares, an
+// integer, and a candidate with B >= 4 * best has a distance >= best and cannot be chosen.
+// Mixed with the measured rows: 4 * (distance of rows 0..k) + (B of rows k+1..7) bounds four
+// times the full distance too. Nothing chosen or returned changes; only work is skipped.
+//
+// The quarter sums of every candidate position come from one table per window: entry x of
+// table row i holds the sums of bytes x..x+3 and x+4..x+7 of a plane row as two 16-bit
+// halves, so that one vpmaddwd squares and adds two quarters of eight candidates. Windows
+// wider than the table, and row layouts other than those of the searches, take the plain
+// batched scan.
+constexpr int kBoundColumns = 120;               // candidates per window row at most
+constexpr int kBoundStride = kBoundColumns + 8;  // table entries per row
+constexpr int kBoundTileRows = 16;               // candidate rows per table
+constexpr int kBoundTableRows = 48;              // table rows (at most 15 * 2 + 7 * 2 + 1 = 45)
+
+struct BoundTable {
+  alignas(32) uint32_t pairs[kBoundTableRows][kBoundStride];
+};
+
+// Quarter sums of `count` + 3 bytes at p (count quarter starts), then the pairs of row `out`.
+inline void fillBoundRow(uint32_t* out, const uint8_t* p, int pairsWanted) {
+  alignas(32) uint16_t q[kBoundStride + 8];
+  const int quarters = pairsWanted + 4;  // starts 0 .. pairsWanted + 3, bytes up to + 6
+  int j = 0;
+  // Sixteen starts at a time read bytes j .. j + 18, all inside the span.
+  for (; j + 19 <= quarters + 3; j += 16) {
+    const auto at = [p, j](int o) {
+      return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j + o)));
+    };
+    const __m256i sum =
+        _mm256_add_epi16(_mm256_add_epi16(at(0), at(1)), _mm256_add_epi16(at(2), at(3)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(q + j), sum);
+  }
+  for (; j < quarters; ++j) q[j] = static_cast<uint16_t>(p[j] + p[j + 1] + p[j + 2] + p[j + 3]);
+  int x = 0;
+  for (; x + 8 <= pairsWanted; x += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + x));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + x + 4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_unpacklo_epi16(a, b));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x + 4), _mm_unpackhi_epi16(a, b));
+  }
+  for (; x < pairsWanted; ++x) out[x] = q[x] | (uint32_t{q[x + 4]} << 16);
+}
+
+// (4 * partial + tail) < 4 * best in some lane; every operand below 2^26, so exact.
+inline bool anyBelowBound(__m256i partial, __m256i tail, int32_t best4) {
+  const __m256i v = _mm256_add_epi32(_mm256_slli_epi32(partial, 2), tail);
+  return _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(_mm256_set1_epi32(best4), v))) !=
+         0;
+}
+
+void searchFieldBlocksBounded(const SearchWindow& w, SearchResult& result, ptrdiff_t rowStep) {
+  const ptrdiff_t stride = w.blockStride;
+  const FieldAvx2 single(w.reference, stride);
+  const FieldBatchAvx2 batch(w.reference, stride);
+  result.best = hintedStart(single, w, result.best);
+  // Reference quarter sums, as the table's pairs.
+  __m256i ref01[8], ref23[8];
+  for (int k = 0; k < 8; ++k) {
+    const uint8_t* r = w.reference + k * stride;
+    int q[4];
+    for (int j = 0; j < 4; ++j) q[j] = r[4 * j] + r[4 * j + 1] + r[4 * j + 2] + r[4 * j + 3];
+    ref01[k] = _mm256_set1_epi32(q[0] | (q[1] << 16));
+    ref23[k] = _mm256_set1_epi32(q[2] | (q[3] << 16));
+  }
+  // Table row i is plane row yFirst + i * g; candidate row m, block row k is table row
+  // (m * yStep + k * rowStep) / g.
+  const int64_t g = (w.yStep == 2 && rowStep == 2) ? 2 : 1;
+  const int64_t mStep = w.yStep / g;
+  int64_t kOffset[8];
+  for (int k = 0; k < 8; ++k) kOffset[k] = k * rowStep / g;
+  const int64_t columns = int64_t{w.xLast} - w.xFirst + 1;
+  const int pairsWanted = static_cast<int>(columns + 8);
+  BoundTable table;
+
+  uint32_t best = result.best;
+  int64_t bestX = result.x, bestY = result.y;
+  for (int64_t tileY = w.yFirst; tileY <= w.yLast; tileY += kBoundTileRows * w.yStep) {
+    const int64_t tileRows =
+        std::min<int64_t>(kBoundTileRows, (int64_t{w.yLast} - tileY) / w.yStep + 1);
+    const int64_t tableRows = ((tileRows - 1) * w.yStep + 7 * rowStep) / g + 1;
+    for (int64_t i = 0; i < tableRows; ++i)
+      fillBoundRow(table.pairs[i],
+                   w.plane + static_cast<ptrdiff_t>(tileY + i * g) * w.planeStride + w.xFirst,
+                   pairsWanted);
+    for (int64_t m = 0; m < tileRows; ++m) {
+      const int64_t y = tileY + m * w.yStep;
+      const uint8_t* row = w.plane + static_cast<ptrdiff_t>(y) * w.planeStride;
+      int64_t x = w.xFirst;
+      for (; x + 7 <= w.xLast; x += 8) {
+        const int32_t best4 = best >= (1u << 29) ? INT32_MAX : static_cast<int32_t>(4 * best);
+        __m256i lb[8], lb0Right = _mm256_setzero_si256();
+        __m256i total = _mm256_setzero_si256();
+        for (int k = 0; k < 8; ++k) {
+          const uint32_t* t = table.pairs[m * mStep + kOffset[k]] + (x - w.xFirst);
+          const __m256i a =
+              _mm256_sub_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(t)), ref01[k]);
+          const __m256i b = _mm256_sub_epi16(
+              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + 8)), ref23[k]);
+          const __m256i right = _mm256_madd_epi16(b, b);
+          if (k == 0) lb0Right = right;
+          lb[k] = _mm256_add_epi32(_mm256_madd_epi16(a, a), right);
+          total = _mm256_add_epi32(total, lb[k]);
+        }
+        if (!anyBelowBound(_mm256_setzero_si256(), total, best4)) continue;
+        // Measured rows 0..k with the bound of rows k+1..7.
+        const uint8_t* p = row + x;
+        __m256i tail = _mm256_sub_epi32(total, lb[0]);
+        __m256i s = batch.taps(p, 0, 0, 4);  // samples 0..7: quarters 0 and 1 of row 0
+        if (!anyBelowBound(s, _mm256_add_epi32(tail, lb0Right), best4)) continue;
+        s = _mm256_add_epi32(s, batch.taps(p, 0, 4, 8));
+        if (!anyBelowBound(s, tail, best4)) continue;
+        bool out = false;
+        for (int k = 1; k < 8; ++k) {
+          s = _mm256_add_epi32(s, batch.row(p + k * stride, k));
+          tail = _mm256_sub_epi32(tail, lb[k]);
+          if (k < 7 && !anyBelowBound(s, tail, best4)) {
+            out = true;
+            break;
+          }
+        }
+        if (!out) takeBatch(s, x, y, best, bestX, bestY);
+      }
+      for (; x <= w.xLast; ++x) {
+        const uint32_t d = single(row + x, best);
+        if (d < best) {
+          best = d;
+          bestX = x;
+          bestY = y;
+        }
+      }
+    }
+  }
+  result = {best, static_cast<int32_t>(bestX), static_cast<int32_t>(bestY)};
+}
+
+}  // namespace
+
 void searchFieldBlocksAvx2(const SearchWindow& w, SearchResult& result) {
   const ptrdiff_t stride = w.blockStride;
+  // The bounded scan, for the row layouts of the searches (block rows one or two plane rows
+  // apart) and windows that fit its table.
+  const ptrdiff_t rowStep =
+      w.planeStride > 0 && stride % w.planeStride == 0 ? stride / w.planeStride : 0;
+  if ((rowStep == 1 || rowStep == 2) && int64_t{w.xLast} - w.xFirst >= 7 &&
+      int64_t{w.xLast} - w.xFirst < kBoundColumns && w.yFirst <= w.yLast) {
+    searchFieldBlocksBounded(w, result, rowStep);
+    return;
+  }
   scanBatched(
       FieldAvx2(w.reference, stride), [&] { return FieldBatchAvx2(w.reference, stride); },
       [stride](const FieldBatchAvx2& b, const uint8_t* p, uint32_t best, __m256i& s) {

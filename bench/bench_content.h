@@ -12,7 +12,12 @@
 
 namespace wdi::bench {
 
-inline const char* const kLevels[] = {"scalar", "sse2", "avx2"};
+// The level names, from the one table of levels.
+inline const std::vector<const char*> kLevels = [] {
+  std::vector<const char*> names;
+  for (const KernelLevel& l : kKernelLevels) names.push_back(l.name);
+  return names;
+}();
 
 struct FrameSize {
   uint32_t w;
@@ -22,13 +27,12 @@ inline const FrameSize kFrameSizes[] = {{720, 576}, {1920, 1088}};
 
 // CPU flags of a level; marks the benchmark skipped when this CPU lacks the level.
 inline bool levelFlags(benchmark::State& state, const char* level, uint32_t* flags) {
-  uint32_t mask = 0;
-  cpuLevelMask(level, &mask);
-  if ((cpuDetect() & mask) != mask) {
+  const KernelLevel* l = cpuFindLevel(level);
+  if (l == nullptr || !cpuHasLevel(*l)) {
     state.SkipWithError("level not supported by this CPU");
     return false;
   }
-  *flags = cpuDetect() & mask;
+  *flags = cpuDetect() & l->mask;
   return true;
 }
 

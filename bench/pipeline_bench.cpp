@@ -12,17 +12,14 @@ namespace {
 
 using wdi::Yuv420Frame;
 
-const char* const kLevels[] = {"scalar", "sse2", "avx2"};
-
 bool kernelsFor(benchmark::State& state, wdi::ColourKernels* k) {
-  uint32_t mask = 0;
-  wdi::cpuLevelMask(kLevels[state.range(0)], &mask);
-  if ((wdi::cpuDetect() & mask) != mask) {
+  const wdi::KernelLevel& level = wdi::kKernelLevels[state.range(0)];
+  if (!wdi::cpuHasLevel(level)) {
     state.SkipWithError("level not supported by this CPU");
     return false;
   }
-  *k = wdi::makeColourKernels(mask);
-  state.SetLabel(kLevels[state.range(0)]);
+  *k = wdi::makeColourKernels(wdi::cpuDetect() & level.mask);
+  state.SetLabel(level.name);
   return true;
 }
 
@@ -69,7 +66,7 @@ void BM_Yuv420ToRgb(benchmark::State& state) {
 
 void colourArgs(benchmark::internal::Benchmark* b) {
   b->ArgNames({"level", "w", "h"});
-  for (int level = 0; level < 3; ++level) {
+  for (int level = 0; level < wdi::kKernelLevelCount; ++level) {
     b->Args({level, 720, 576});
     b->Args({level, 1920, 1088});
   }

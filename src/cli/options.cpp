@@ -1,6 +1,9 @@
 #include "cli/options.h"
 
 #include <cstring>
+#include <string>
+
+#include "platform/cpu.h"
 
 namespace wdi::cli {
 
@@ -185,8 +188,8 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions* options, st
       ok = unsignedIn(1, 256, &o.threads);
     } else if (name == "--cpu") {
       ok = takeValue();
-      if (ok && value != "scalar" && value != "sse2" && value != "avx2") {
-        *error = "--cpu: " + quoted(value) + " is not one of scalar, sse2, avx2";
+      if (ok && cpuFindLevel(value.c_str()) == nullptr) {
+        *error = "--cpu: " + quoted(value) + " is not one of " + cpuLevelList(false);
         ok = false;
       }
       o.cpu = value;
@@ -330,7 +333,7 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions* options, st
 }
 
 std::string usageText() {
-  return R"(Usage: wdeint [options] INPUT OUTPUT
+  std::string text = R"(Usage: wdeint [options] INPUT OUTPUT
        wdeint [options] --demo DIR
 
 Removes the comb artefacts of interlaced video. INPUT and OUTPUT are
@@ -429,7 +432,7 @@ Seeing what the filter does:
 Tool options:
   --threads N       frames processed in parallel, 1..256 (default: one per
                     processor core); the output is the same for every N
-  --cpu LEVEL       force the kernel level: scalar, sse2 or avx2
+  --cpu LEVEL       force the kernel level: @LEVELS@
   -q, --quiet       no progress line
   -v, --verbose     one-line summary at the end (frames, time, frames/s)
   -h, --help        this text
@@ -463,6 +466,9 @@ holds whole frames only (a regular file is cut back to them), one line on
 standard error, exit status 130, 143 or 141 (2 when the reader of the output
 pipe closed it).
 )";
+  const size_t at = text.find("@LEVELS@");
+  text.replace(at, 8, cpuLevelList(true));
+  return text;
 }
 
 }  // namespace wdi::cli

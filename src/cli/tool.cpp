@@ -33,12 +33,7 @@ namespace wdi::cli {
 
 namespace {
 
-const char* cpuLevelName() {
-  const uint32_t flags = cpuFlags();
-  if (flags & kCpuAvx2) return "avx2";
-  if (flags & kCpuSse2) return "sse2";
-  return "scalar";
-}
+const char* cpuLevelName() { return cpuLevelOf(cpuFlags()).name; }
 
 // An stdio stream that is closed on scope exit unless it is stdin/stdout.
 class File {

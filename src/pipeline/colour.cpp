@@ -1,5 +1,7 @@
 #include "pipeline/colour.h"
 
+#include <array>
+
 #include "pipeline/colour_internal.h"
 #include "platform/cpu.h"
 
@@ -101,8 +103,15 @@ ColourKernels makeColourKernels(uint32_t cpuFlags) {
 }
 
 const ColourKernels& colourKernels() {
-  static const ColourKernels kernels = makeColourKernels(cpuFlags());
-  return kernels;
+  // One table per level, built once; the one used follows the flags in force, so a mask set
+  // later (wdeint --cpu, the tests) holds here as it does for every engine made after it.
+  static const auto tables = [] {
+    std::array<ColourKernels, kKernelLevelCount> t{};
+    for (int i = 0; i < kKernelLevelCount; ++i)
+      t[size_t(i)] = makeColourKernels(kKernelLevels[i].mask);
+    return t;
+  }();
+  return tables[size_t(&cpuLevelOf(cpuFlags()) - kKernelLevels)];
 }
 
 void RgbToYuv420(uint8_t* Y, uint8_t* U, uint8_t* V, const uint8_t* rgb, uint32_t w, uint32_t h,

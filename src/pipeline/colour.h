@@ -42,7 +42,7 @@ struct ColourKernels {
 // Scalar versions first, then the best the flags allow.
 ColourKernels makeColourKernels(uint32_t cpuFlags);
 
-// The table the public functions use, built once from cpuFlags() on first use.
+// The table the public functions use: that of the level cpuFlags() allows at the call.
 const ColourKernels& colourKernels();
 
 // Scalar references: the definitions.

@@ -1,7 +1,9 @@
 #include "platform/cpu.h"
 
+#include <array>
 #include <atomic>
 #include <cstring>
+#include <string>
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
@@ -53,17 +55,40 @@ uint32_t cpuFlags() { return cpuDetect() & gMask.load(std::memory_order_relaxed)
 
 void cpuSetMask(uint32_t mask) { gMask.store(mask, std::memory_order_relaxed); }
 
+const KernelLevel* cpuFindLevel(const char* name) {
+  for (const KernelLevel& level : kKernelLevels)
+    if (std::strcmp(name, level.name) == 0) return &level;
+  return nullptr;
+}
+
 bool cpuLevelMask(const char* name, uint32_t* mask) {
-  if (std::strcmp(name, "scalar") == 0) {
-    *mask = 0;
-  } else if (std::strcmp(name, "sse2") == 0) {
-    *mask = kCpuMmx | kCpuSse | kCpuSse2;
-  } else if (std::strcmp(name, "avx2") == 0) {
-    *mask = kCpuAllFlags;
-  } else {
-    return false;
-  }
+  const KernelLevel* level = cpuFindLevel(name);
+  if (level == nullptr) return false;
+  *mask = level->mask;
   return true;
+}
+
+const KernelLevel& cpuLevelOf(uint32_t flags) {
+  const KernelLevel* best = &kKernelLevels[0];
+  for (const KernelLevel& level : kKernelLevels)
+    if ((flags & level.needs) == level.needs) best = &level;
+  return *best;
+}
+
+const char* cpuLevelList(bool withOr) {
+  // Built once from the table; the two spellings differ only before the last name.
+  static const std::array<std::string, 2> lists = [] {
+    std::string comma, orList;
+    for (int i = 0; i < kKernelLevelCount; ++i) {
+      const char* sep = i == 0 ? "" : ", ";
+      comma += sep;
+      orList += i == 0 ? "" : (i == kKernelLevelCount - 1 ? " or " : ", ");
+      comma += kKernelLevels[i].name;
+      orList += kKernelLevels[i].name;
+    }
+    return std::array<std::string, 2>{comma, orList};
+  }();
+  return lists[withOr ? 1 : 0].c_str();
 }
 
 }  // namespace wdi

@@ -97,7 +97,7 @@ BlockMotion searchOne(Rig& rig, uint32_t block, int32_t area, int plantX, int pl
 
 TEST_P(Method5Level, WindowOfAnInteriorBlock) {
   Rig rig(GetParam(), 96, 96);
-  if (!rig.ok) GTEST_SKIP();
+  if (!rig.ok) GTEST_SKIP() << test::missingLevel(GetParam());
   // Block 14 at (32, 32): columns 16 .. 47, rows 16, 18, .., 46.
   BlockMotion m = searchOne(rig, 14, 16, 47, 46);
   EXPECT_EQ(m.distance, 0u);
@@ -124,7 +124,7 @@ TEST_P(Method5Level, WindowOfAnInteriorBlock) {
 
 TEST_P(Method5Level, EmptyWindowsKeepTheStartingRecord) {
   Rig rig(GetParam(), 96, 96);
-  if (!rig.ok) GTEST_SKIP();
+  if (!rig.ok) GTEST_SKIP() << test::missingLevel(GetParam());
   for (int32_t area : {0, -1, INT32_MIN}) {
     const BlockMotion m = searchOne(rig, 14, area, 0, 0);
     EXPECT_EQ(m.distance, 16777216u);
@@ -151,7 +151,7 @@ TEST_P(Method5Level, FramesMatchTheModel) {
   int replacedBlocks = 0, changedPixels = 0;
   for (const auto& size : sizes) {
     Rig rig(GetParam(), size[0], size[1]);
-    if (!rig.ok) GTEST_SKIP();
+    if (!rig.ok) GTEST_SKIP() << test::missingLevel(GetParam());
     MEDeinterlacer& e = rig.engine;
     const uint32_t w = size[0], h = size[1];
     for (int32_t area : areas) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/kernel_levels.h"
 #include "engine/kernels.h"
 #include "engine/motion_kernels.h"
 #include "engine/motion_model.h"
@@ -17,16 +18,12 @@ using test::fillRandom;
 using test::modelDistance;
 using test::seededRng;
 
-class MotionKernelLevel : public ::testing::TestWithParam<std::string> {
+class MotionKernelLevel : public ::testing::TestWithParam<KernelLevel> {
  protected:
   void SetUp() override {
-    uint32_t mask = 0;
-    ASSERT_TRUE(cpuLevelMask(GetParam().c_str(), &mask));
-    uint32_t needed = 0;
-    if (GetParam() == "sse2") needed = kCpuSse2;
-    if (GetParam() == "avx2") needed = kCpuAvx2;
-    if ((cpuDetect() & needed) != needed) GTEST_SKIP() << GetParam() << " not available";
-    kernels = makeEngineKernels(cpuDetect() & mask);
+    uint32_t flags = 0;
+    if (!test::levelFlags(GetParam(), &flags)) GTEST_SKIP() << test::missingLevel(GetParam());
+    kernels = makeEngineKernels(flags);
   }
   EngineKernels kernels{};
 };
@@ -71,7 +68,7 @@ void checkLimits(const EngineKernels& k, bool scalar, const Shape& s, const uint
 
 TEST_P(MotionKernelLevel, DistancesKeepTheEarlyStopContract) {
   auto rng = seededRng(20261207);
-  const bool scalar = GetParam() == "scalar";
+  const bool scalar = GetParam().needs == 0;
   for (const Shape& s : {kReduced, kField}) {
     for (ptrdiff_t stride : {ptrdiff_t(s.cols), ptrdiff_t(s.cols) + 1, ptrdiff_t(33), ptrdiff_t(64),
                              ptrdiff_t(2 * 720)}) {
@@ -109,7 +106,7 @@ TEST_P(MotionKernelLevel, DistanceExamples) {
   EXPECT_EQ(kernels.fieldBlockDistance(a.data(), b.data(), UINT32_MAX, stride), 1152u);
   EXPECT_EQ(kernels.fieldBlockDistance(a.data(), c.data(), 200, stride), 128u);
   const uint32_t stopped = kernels.fieldBlockDistance(a.data(), c.data(), 100, stride);
-  if (GetParam() == "scalar") {
+  if (GetParam().needs == 0) {
     EXPECT_EQ(stopped, 112u);  // seven rows of 16
   } else {
     EXPECT_GE(stopped, 100u);
@@ -212,8 +209,7 @@ TEST_P(MotionKernelLevel, WindowScansChooseTheModelsCandidate) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, MotionKernelLevel, ::testing::Values("scalar", "sse2", "avx2"),
-                         [](const auto& p) { return p.param; });
+INSTANTIATE_TEST_SUITE_P(Levels, MotionKernelLevel, WDI_ALL_KERNEL_LEVELS, test::levelName);
 
 }  // namespace
 }  // namespace wdi

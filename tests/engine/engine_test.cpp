@@ -175,7 +175,7 @@ TEST(Engine, UnknownMethodsLeaveTheDestination) {
 class EngineLevel : public ::testing::TestWithParam<KernelLevel> {
  protected:
   void SetUp() override {
-    if (!test::levelFlags(GetParam(), &flags_)) GTEST_SKIP() << "level not supported here";
+    if (!test::levelFlags(GetParam(), &flags_)) GTEST_SKIP() << test::missingLevel(GetParam());
   }
   // Runs one method on a fresh engine; dst starts as a sentinel.
   std::vector<uint8_t> run(const std::vector<uint8_t>& src, uint32_t w, uint32_t h,

@@ -19,7 +19,7 @@ class Interpolation : public ::testing::TestWithParam<KernelLevel> {
  protected:
   void SetUp() override {
     uint32_t flags = 0;
-    if (!test::levelFlags(GetParam(), &flags)) GTEST_SKIP() << "level not supported here";
+    if (!test::levelFlags(GetParam(), &flags)) GTEST_SKIP() << test::missingLevel(GetParam());
     k_ = makeEngineKernels(flags);
   }
 

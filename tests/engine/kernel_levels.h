@@ -1,5 +1,5 @@
-// The kernel levels a test runs over: scalar, SSE2, AVX2. A level the CPU
-// lacks is skipped.
+// The kernel levels a test runs over, from the one table of levels. A level the CPU
+// lacks is skipped with the reason.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -9,14 +9,13 @@
 #include "engine/kernels.h"
 #include "platform/cpu.h"
 
-namespace wdi::test {
-
-struct KernelLevel {
-  const char* name;
-  uint32_t required;
-};
+namespace wdi {
 
 inline void PrintTo(const KernelLevel& l, std::ostream* os) { *os << l.name; }
+
+namespace test {
+
+using ::wdi::KernelLevel;
 
 inline std::string levelName(const ::testing::TestParamInfo<KernelLevel>& p) {
   return p.param.name;
@@ -24,16 +23,20 @@ inline std::string levelName(const ::testing::TestParamInfo<KernelLevel>& p) {
 
 // CPU flags of a level, or false when this CPU cannot run it.
 inline bool levelFlags(const KernelLevel& l, uint32_t* flags) {
-  if ((cpuDetect() & l.required) != l.required) return false;
-  uint32_t mask = 0;
-  if (!cpuLevelMask(l.name, &mask)) return false;
-  *flags = cpuDetect() & mask;
+  if (!cpuHasLevel(l)) return false;
+  *flags = cpuDetect() & l.mask;
   return true;
 }
 
-#define WDI_ALL_KERNEL_LEVELS                                          \
-  ::testing::Values(::wdi::test::KernelLevel{"scalar", 0},             \
-                    ::wdi::test::KernelLevel{"sse2", ::wdi::kCpuSse2}, \
-                    ::wdi::test::KernelLevel{"avx2", ::wdi::kCpuAvx2})
+// The reason a level is skipped, for GTEST_SKIP.
+inline std::string missingLevel(const KernelLevel& l) {
+  return std::string(l.name) + ": this processor lacks the level";
+}
 
-}  // namespace wdi::test
+}  // namespace test
+}  // namespace wdi
+
+#define WDI_ALL_KERNEL_LEVELS ::testing::ValuesIn(::wdi::kKernelLevels)
+// Every level above the scalar reference.
+#define WDI_SIMD_KERNEL_LEVELS \
+  ::testing::ValuesIn(::wdi::kKernelLevels + 1, ::wdi::kKernelLevels + ::wdi::kKernelLevelCount)

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/kernel_levels.h"
 #include "engine/kernels.h"
 #include "platform/cpu.h"
 #include "support/guarded_buffer.h"
@@ -21,21 +22,13 @@ using test::fillRandom;
 using test::GuardedBuffer;
 using test::seededRng;
 
-struct Level {
-  const char* name;
-  uint32_t required;
-};
-void PrintTo(const Level& l, std::ostream* os) { *os << l.name; }
-
-class KernelParity : public ::testing::TestWithParam<Level> {
+class KernelParity : public ::testing::TestWithParam<KernelLevel> {
  protected:
   void SetUp() override {
-    const uint32_t need = GetParam().required;
-    if ((cpuDetect() & need) != need) GTEST_SKIP() << GetParam().name << " not supported here";
+    uint32_t flags = 0;
+    if (!test::levelFlags(GetParam(), &flags)) GTEST_SKIP() << test::missingLevel(GetParam());
     ref_ = makeEngineKernels(0);
-    uint32_t mask = 0;
-    ASSERT_TRUE(cpuLevelMask(GetParam().name, &mask));
-    simd_ = makeEngineKernels(cpuDetect() & mask);
+    simd_ = makeEngineKernels(flags);
   }
   EngineKernels ref_{};
   EngineKernels simd_{};
@@ -382,11 +375,7 @@ TEST_P(KernelParity, RandomSizes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, KernelParity,
-                         ::testing::Values(Level{"sse2", kCpuSse2}, Level{"avx2", kCpuAvx2}),
-                         [](const ::testing::TestParamInfo<Level>& p) {
-                           return std::string(p.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Levels, KernelParity, WDI_SIMD_KERNEL_LEVELS, test::levelName);
 
 }  // namespace
 }  // namespace wdi

@@ -51,7 +51,7 @@ class Method4Level : public ::testing::TestWithParam<test::KernelLevel> {};
 
 TEST_P(Method4Level, CoarseSearchRecordsScaledOffsetAndDistance) {
   Rig rig(GetParam(), 64, 64);
-  if (!rig.ok) GTEST_SKIP();
+  if (!rig.ok) GTEST_SKIP() << test::missingLevel(GetParam());
   auto rng = seededRng(11);
   MEDeinterlacer& e = rig.engine;
   const uint32_t rw = e.reducedWidth;
@@ -87,7 +87,7 @@ TEST_P(Method4Level, CoarseSearchRecordsScaledOffsetAndDistance) {
 
 TEST_P(Method4Level, FineSearchRefinesFromTheRecordedVector) {
   Rig rig(GetParam(), 64, 64);
-  if (!rig.ok) GTEST_SKIP();
+  if (!rig.ok) GTEST_SKIP() << test::missingLevel(GetParam());
   auto rng = seededRng(12);
   fillRandom(rig.src.data(), rig.src.size(), rng);
   fillRandom(rig.dst.data(), rig.dst.size(), rng);
@@ -142,7 +142,7 @@ int32_t estimateWithNeighbours(Rig& rig, int32_t area, int matchDx, BlockMotion 
 
 TEST_P(Method4Level, NeighbourRuleNarrowsTheArea) {
   Rig rig(GetParam(), 64, 64);
-  if (!rig.ok) GTEST_SKIP();
+  if (!rig.ok) GTEST_SKIP() << test::missingLevel(GetParam());
   // Match 12 pixels to the right: inside the default area, outside the narrowed one.
   EXPECT_EQ(estimateWithNeighbours(rig, 16, 12, {100, 2, 0}, {100, 0, 4}, {100, 2, 4}), -1000);
   EXPECT_EQ(estimateWithNeighbours(rig, 16, 12, {100, 2, 0}, {100, 0, 4}, {100, 4, 4}), -1000);
@@ -161,7 +161,7 @@ TEST_P(Method4Level, NeighbourRuleNarrowsTheArea) {
 
 TEST_P(Method4Level, CopiesTheMatchedEvenRowsOnly) {
   Rig rig(GetParam(), 64, 64);
-  if (!rig.ok) GTEST_SKIP();
+  if (!rig.ok) GTEST_SKIP() << test::missingLevel(GetParam());
   estimateWithNeighbours(rig, 16, -6, {0, 0, 0}, {0, 0, 0}, {0, 0, 0});
   // The planted match was copied from itself: dst even rows of block 9 equal the source
   // rows at dx = -6, and nothing else changed. Re-plant with a twist to see a real copy.
@@ -197,7 +197,7 @@ TEST_P(Method4Level, FramesMatchTheModel) {
   int copied = 0, narrowed = 0, moved = 0;
   for (const auto& size : sizes) {
     Rig rig(GetParam(), size[0], size[1]);
-    if (!rig.ok) GTEST_SKIP();
+    if (!rig.ok) GTEST_SKIP() << test::missingLevel(GetParam());
     MEDeinterlacer& e = rig.engine;
     for (int32_t area : areas) {
       for (int32_t threshold : thresholds) {

@@ -36,7 +36,7 @@ std::string caseName(const ::testing::TestParamInfo<SearchCase>& p) {
 // Whole frames against method 3 followed by the model.
 TEST_P(SearchMethodLevel, ProcessMatchesMethod3AndTheModel) {
   uint32_t flags = 0;
-  if (!test::levelFlags(level(), &flags)) GTEST_SKIP();
+  if (!test::levelFlags(level(), &flags)) GTEST_SKIP() << test::missingLevel(level());
   // Each method keeps its own seed and draws, so it sees the same frames as ever.
   auto rng = seededRng(method() == 4 ? 404 : 505);
   const int32_t areas[] = {-1, 0, 3, 4, 16, 17};
@@ -76,7 +76,7 @@ TEST_P(SearchMethodLevel, ProcessMatchesMethod3AndTheModel) {
 // A frame combed all over: the full interpolation of method 2, no search, no restore.
 TEST_P(SearchMethodLevel, FrameInterlacedAllOverIsFullyInterpolated) {
   uint32_t flags = 0;
-  if (!test::levelFlags(level(), &flags)) GTEST_SKIP();
+  if (!test::levelFlags(level(), &flags)) GTEST_SKIP() << test::missingLevel(level());
   const uint32_t w = 64, h = 32;
   std::vector<uint8_t> frame(w * h * 3 / 2);
   for (uint32_t y = 0; y < h; ++y) std::memset(&frame[y * w], y % 2 ? 255 : 0, w);

@@ -99,10 +99,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   const uint32_t w = 16 * in.ConsumeIntegralInRange<uint32_t>(1, 4);
   const uint32_t h = 16 * in.ConsumeIntegralInRange<uint32_t>(1, 4);
-  static const char* const kLevels[] = {"sse2", "avx2"};
-  uint32_t level = 0;
-  cpuLevelMask(in.PickValueInArray(kLevels), &level);
-  level &= cpuDetect();
+  // Any level above the scalar reference, limited to what this processor has.
+  const uint32_t level =
+      kKernelLevels[in.ConsumeIntegralInRange<int>(1, kKernelLevelCount - 1)].mask & cpuDetect();
   const size_t bytes = Yuv420Frame::bytes(w, h);
 
   // The scalar engine is the reference; the SIMD one must give the same bytes.

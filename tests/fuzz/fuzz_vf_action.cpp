@@ -131,10 +131,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   // Kernels of every level: engines take the CPU flags in force at StartStream.
-  static const char* const kLevels[] = {"avx2", "sse2", "scalar"};
-  uint32_t mask = kCpuAllFlags;
-  cpuLevelMask(in.PickValueInArray(kLevels), &mask);
-  cpuSetMask(mask);
+  cpuSetMask(kKernelLevels[in.ConsumeIntegralInRange<int>(0, kKernelLevelCount - 1)].mask);
 
   // The region in force at StartStream, edges from the input.
   regionList->entries.clear();

@@ -1,26 +1,34 @@
-// Kernel levels the tests run on; a level the processor lacks is skipped.
+// The kernel levels the colour tests run over, from the one table of levels. A level the
+// processor lacks is skipped with the reason.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <ostream>
 #include <string>
-#include <vector>
 
 #include "platform/cpu.h"
 
-namespace wdi::test {
+namespace wdi {
 
-struct Level {
-  const char* name;
-  uint32_t flags;
+inline void PrintTo(const KernelLevel& l, std::ostream* os) { *os << l.name; }
+
+namespace test {
+
+// A test over the levels: flags_ holds the level's flags on this processor.
+class LevelTest : public ::testing::TestWithParam<KernelLevel> {
+ protected:
+  void SetUp() override {
+    const KernelLevel& l = GetParam();
+    if (!cpuHasLevel(l)) GTEST_SKIP() << l.name << ": this processor lacks the level";
+    flags_ = cpuDetect() & l.mask;
+  }
+  uint32_t flags_ = 0;
 };
 
-inline std::vector<Level> availableLevels() {
-  std::vector<Level> levels;
-  for (const char* name : {"scalar", "sse2", "avx2"}) {
-    uint32_t mask = 0;
-    cpuLevelMask(name, &mask);
-    if ((cpuDetect() & mask) == mask) levels.push_back({name, mask});
-  }
-  return levels;
+inline std::string levelName(const ::testing::TestParamInfo<KernelLevel>& p) {
+  return p.param.name;
 }
 
-}  // namespace wdi::test
+}  // namespace test
+}  // namespace wdi

@@ -24,6 +24,24 @@ TEST(Cpu, LevelNames) {
   ASSERT_TRUE(cpuLevelMask("avx2", &mask));
   EXPECT_NE(mask & kCpuAvx2, 0u);
   EXPECT_FALSE(cpuLevelMask("avx512", &mask));
+  EXPECT_STREQ(cpuLevelList(false), "scalar, sse2, avx2");
+  EXPECT_STREQ(cpuLevelList(true), "scalar, sse2 or avx2");
+}
+
+// Each level's mask keeps what it needs and every lower level's flags, and the flags of a
+// forced level name that level again.
+TEST(Cpu, LevelTableIsOrdered) {
+  for (int i = 0; i < kKernelLevelCount; ++i) {
+    const KernelLevel& l = kKernelLevels[i];
+    SCOPED_TRACE(l.name);
+    EXPECT_EQ(l.mask & l.needs, l.needs);
+    if (i > 0) {
+      EXPECT_EQ(l.mask & kKernelLevels[i - 1].mask, kKernelLevels[i - 1].mask);
+    }
+    EXPECT_EQ(&cpuLevelOf(l.mask), &l);
+    EXPECT_EQ(cpuFindLevel(l.name), &l);
+  }
+  EXPECT_STREQ(cpuLevelOf(kCpuSse2 | kCpuMmx).name, "sse2");
 }
 
 }  // namespace wdi

@@ -62,6 +62,22 @@ for binary in "$module" "$out/Vft32.dll" "$out"/wine_host_v*.exe; do
   done
 done
 
+echo "-- no SSE or AVX outside the kernel files"
+# The module must load and run on a processor with MMX only: SSE and AVX instructions
+# (xmm/ymm/zmm registers, the SSE fences, MXCSR and non-temporal stores) may appear only in
+# the objects of *_sse2 and *_avx2 files, which run after the CPU check.
+wide='%[xyz]mm[0-9]|\b(sfence|lfence|mfence|ldmxcsr|stmxcsr|movnti|prefetchnta|prefetcht[012]|clflush)\b'
+objects=0
+while IFS= read -r -d '' obj; do
+  objects=$((objects + 1))
+  case "$obj" in *_sse2.cpp.obj | *_avx2.cpp.obj) continue ;; esac
+  hits=$("$objdump" -d --no-show-raw-insn "$obj" | grep -E "$wide" | head -3 || true)
+  if [[ -n "$hits" ]]; then
+    fail "$obj has SSE/AVX instructions:"$'\n'"$hits"
+  fi
+done < <(find "$out/src" -name '*.obj' -print0)
+((objects > 20)) && pass || fail "only $objects objects found under $out/src"
+
 echo "-- native frames for comparison"
 # The release build of scripts/build.sh, unless another directory is named.
 native=${WDI_NATIVE_BUILD:-build}

@@ -23,6 +23,7 @@ extern "C" {
 #include "pipeline/frame_path.h"
 #include "pipeline/padding.h"
 #include "pipeline/yuv420_frame.h"
+#include "platform/entry_guard.h"
 #include "region/rect_list.h"
 
 namespace {
@@ -68,49 +69,54 @@ int f0r_init() { return 1; }
 void f0r_deinit() {}
 
 void f0r_get_plugin_info(f0r_plugin_info_t* info) {
-  info->name = "wdeinterlace";
-  info->author = "Wyndvale";
-  info->plugin_type = F0R_PLUGIN_TYPE_FILTER;
-  info->color_model = F0R_COLOR_MODEL_BGRA8888;
-  info->frei0r_version = FREI0R_MAJOR_VERSION;
-  info->major_version = 1;
-  info->minor_version = 0;
-  info->num_params = frei0r::kParamCount;
-  info->explanation = "Removes interlace effect.";
+  wdi::GuardEntryVoid([&] {
+    info->name = "wdeinterlace";
+    info->author = "Wyndvale";
+    info->plugin_type = F0R_PLUGIN_TYPE_FILTER;
+    info->color_model = F0R_COLOR_MODEL_BGRA8888;
+    info->frei0r_version = FREI0R_MAJOR_VERSION;
+    info->major_version = 1;
+    info->minor_version = 0;
+    info->num_params = frei0r::kParamCount;
+    info->explanation = "Removes interlace effect.";
+  });
 }
 
 void f0r_get_param_info(f0r_param_info_t* info, int index) {
-  const frei0r::ParamDescription* param = frei0r::DescribeParam(index);
-  if (param == nullptr) return;
-  info->name = param->name;
-  switch (param->kind) {
-    case frei0r::ParamKind::Number:
-      info->type = F0R_PARAM_DOUBLE;
-      break;
-    case frei0r::ParamKind::Flag:
-      info->type = F0R_PARAM_BOOL;
-      break;
-    case frei0r::ParamKind::Text:
-      info->type = F0R_PARAM_STRING;
-      break;
-  }
-  info->explanation = param->explanation;
+  wdi::GuardEntryVoid([&] {
+    const frei0r::ParamDescription* param = frei0r::DescribeParam(index);
+    if (param == nullptr) return;
+    info->name = param->name;
+    switch (param->kind) {
+      case frei0r::ParamKind::Number:
+        info->type = F0R_PARAM_DOUBLE;
+        break;
+      case frei0r::ParamKind::Flag:
+        info->type = F0R_PARAM_BOOL;
+        break;
+      case frei0r::ParamKind::Text:
+        info->type = F0R_PARAM_STRING;
+        break;
+    }
+    info->explanation = param->explanation;
+  });
 }
 
 f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
-  if (width == 0 || height == 0 || width > core::kMaxSide || height > core::kMaxSide) {
-    return nullptr;
-  }
-  // ffmpeg's frei0r filter hands frames with rows padded to 64 bytes but no
-  // stride: widths that are no multiple of 16 come out sheared. Said once.
-  static std::atomic<bool> warned{false};
-  if (width % 16 != 0 && !warned.exchange(true)) {
-    std::fprintf(stderr,
-                 "wdeinterlace: width %u is not a multiple of 16: ffmpeg's frei0r filter passes "
-                 "such frames wrongly (sheared); with ffmpeg pad them first, see the README\n",
-                 width);
-  }
-  try {
+  return wdi::GuardEntry<f0r_instance_t>(nullptr, [&]() -> f0r_instance_t {
+    if (width == 0 || height == 0 || width > core::kMaxSide || height > core::kMaxSide) {
+      return nullptr;
+    }
+    // ffmpeg's frei0r filter hands frames with rows padded to 64 bytes but no
+    // stride: widths that are no multiple of 16 come out sheared. Said once.
+    static std::atomic<bool> warned{false};
+    if (width % 16 != 0 && !warned.exchange(true)) {
+      std::fprintf(stderr,
+                   "wdeinterlace: width %u is not a multiple of 16: ffmpeg's frei0r filter passes "
+                   "such frames wrongly (sheared); with ffmpeg pad them first, see the README\n",
+                   width);
+    }
+    // A failed allocation ends in the guard: no instance.
     std::unique_ptr<Instance> in(new Instance);
     in->geometry = makeGeometry(width, height);
     const FrameGeometry& g = in->geometry;
@@ -122,72 +128,78 @@ f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
     in->yuvIn.resize(Yuv420Frame::bytes(g.paddedWidth, g.paddedHeight));
     in->yuvOut.resize(in->yuvIn.size());
     return in.release();
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+  });
 }
 
+// Destruction frees memory only and cannot fail.
 void f0r_destruct(f0r_instance_t instance) { delete static_cast<Instance*>(instance); }
 
 void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int index) {
-  Instance* in = static_cast<Instance*>(instance);
-  if (in == nullptr || param == nullptr) return;
-  if (index == frei0r::kKeepTopField) {
-    const double value = *static_cast<const double*>(param);
-    if (value == value) in->keepTop = frei0r::HostFlag(value);
-    return;
-  }
-  if (index == frei0r::kRegionFile) {
-    const char* text = *static_cast<const f0r_param_string*>(param);
-    if (text == nullptr) text = "";
-    // MLT sets every parameter before every frame: load only what changed.
-    if (in->regionFile == text) return;
-    try {
-      in->regionFile = text;
-    } catch (const std::bad_alloc&) {
-      in->regionFile.clear();
+  wdi::GuardEntryVoid([&] {
+    Instance* in = static_cast<Instance*>(instance);
+    if (in == nullptr || param == nullptr) return;
+    if (index == frei0r::kKeepTopField) {
+      const double value = *static_cast<const double*>(param);
+      if (value == value) in->keepTop = frei0r::HostFlag(value);
+      return;
     }
-    loadRegion(in);
-    return;
-  }
-  const double value = *static_cast<const double*>(param);
-  if (frei0r::SetParamField(&in->params, index, value)) in->hostValues[index] = value;
+    if (index == frei0r::kRegionFile) {
+      const char* text = *static_cast<const f0r_param_string*>(param);
+      if (text == nullptr) text = "";
+      // MLT sets every parameter before every frame: load only what changed.
+      if (in->regionFile == text) return;
+      try {
+        in->regionFile = text;
+      } catch (const std::bad_alloc&) {
+        in->regionFile.clear();
+      }
+      loadRegion(in);
+      return;
+    }
+    const double value = *static_cast<const double*>(param);
+    if (frei0r::SetParamField(&in->params, index, value)) in->hostValues[index] = value;
+  });
 }
 
 void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int index) {
-  const Instance* in = static_cast<const Instance*>(instance);
-  if (in == nullptr || param == nullptr) return;
-  if (index == frei0r::kRegionFile) {
-    *static_cast<f0r_param_string*>(param) = const_cast<char*>(in->regionFile.c_str());
-    return;
-  }
-  if (index == frei0r::kKeepTopField) {
-    *static_cast<double*>(param) = in->keepTop ? 1.0 : 0.0;
-    return;
-  }
-  if (index < 0 || index >= frei0r::kRegionFile) return;
-  *static_cast<double*>(param) = in->hostValues[index];
+  wdi::GuardEntryVoid([&] {
+    const Instance* in = static_cast<const Instance*>(instance);
+    if (in == nullptr || param == nullptr) return;
+    if (index == frei0r::kRegionFile) {
+      *static_cast<f0r_param_string*>(param) = const_cast<char*>(in->regionFile.c_str());
+      return;
+    }
+    if (index == frei0r::kKeepTopField) {
+      *static_cast<double*>(param) = in->keepTop ? 1.0 : 0.0;
+      return;
+    }
+    if (index < 0 || index >= frei0r::kRegionFile) return;
+    *static_cast<double*>(param) = in->hostValues[index];
+  });
 }
 
 void f0r_update(f0r_instance_t instance, double, const uint32_t* inframe, uint32_t* outframe) {
-  Instance* in = static_cast<Instance*>(instance);
-  if (in == nullptr || inframe == nullptr || outframe == nullptr) return;
-  const auto* src = reinterpret_cast<const uint8_t*>(inframe);
-  auto* dst = reinterpret_cast<uint8_t*>(outframe);
-  const FrameGeometry& g = in->geometry;
-  if (in->params.method == 0) {
-    // The host's stream copies such frames without converting them.
-    if (dst != src) std::memcpy(dst, src, size_t{4} * g.width * g.height);
-    return;
-  }
-  frei0r::BgraToHostImage(src, in->hostIn.data(), g);
-  // The conversion writes yuvIn only; the two work images it names are unused.
-  SplitFrame(in->hostIn.data(), in->yuvIn.data(), nullptr, nullptr, g.paddedWidth, g.paddedHeight);
-  in->stream->setParameters(in->params);
-  in->stream->setKeptField(in->keepTop ? core::Field::Top : core::Field::Bottom);
-  in->stream->processPadded(in->yuvIn.data(), in->yuvOut.data());
-  FrameOutput(in->yuvOut.data(), in->hostOut.data(), g.paddedWidth, g.paddedHeight);
-  frei0r::HostImageToBgra(in->hostOut.data(), src, dst, g);
+  wdi::GuardEntryVoid([&] {
+    Instance* in = static_cast<Instance*>(instance);
+    if (in == nullptr || inframe == nullptr || outframe == nullptr) return;
+    const auto* src = reinterpret_cast<const uint8_t*>(inframe);
+    auto* dst = reinterpret_cast<uint8_t*>(outframe);
+    const FrameGeometry& g = in->geometry;
+    if (in->params.method == 0) {
+      // The host's stream copies such frames without converting them.
+      if (dst != src) std::memcpy(dst, src, size_t{4} * g.width * g.height);
+      return;
+    }
+    frei0r::BgraToHostImage(src, in->hostIn.data(), g);
+    // The conversion writes yuvIn only; the two work images it names are unused.
+    SplitFrame(in->hostIn.data(), in->yuvIn.data(), nullptr, nullptr, g.paddedWidth,
+               g.paddedHeight);
+    in->stream->setParameters(in->params);
+    in->stream->setKeptField(in->keepTop ? core::Field::Top : core::Field::Bottom);
+    in->stream->processPadded(in->yuvIn.data(), in->yuvOut.data());
+    FrameOutput(in->yuvOut.data(), in->hostOut.data(), g.paddedWidth, g.paddedHeight);
+    frei0r::HostImageToBgra(in->hostOut.data(), src, dst, g);
+  });
 }
 
 }  // extern "C"

@@ -2,6 +2,7 @@
 // fails; the reason is in the thread's last error.
 #include <windows.h>
 
+#include "platform/entry_guard.h"
 #include "plugin/module_attach.h"
 
 namespace {
@@ -22,11 +23,14 @@ FilterDescription filterDescription = {};
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason != DLL_PROCESS_ATTACH) return TRUE;
-  const uint32_t error = wdi::AttachModule(wdi::DetectCpuFeatures(), instance, &loadModuleString,
-                                           &wdi::filterDescription);
-  if (error != 0) {
-    SetLastError(error);
-    return FALSE;
-  }
-  return TRUE;
+  // A failure the attach code did not foresee refuses the load as a failed check does.
+  return wdi::GuardEntry<BOOL>(FALSE, [instance]() -> BOOL {
+    const uint32_t error = wdi::AttachModule(wdi::DetectCpuFeatures(), instance, &loadModuleString,
+                                             &wdi::filterDescription);
+    if (error != 0) {
+      SetLastError(error);
+      return FALSE;
+    }
+    return TRUE;
+  });
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/entry_guard.h"
 #include "plugin/host_library.h"
 #include "plugin/option_blocks.h"
 #include "ui/resource.h"
@@ -100,27 +101,32 @@ int32_t makeFilm(HostFilmRecord* film) {
 }  // namespace wdi
 
 extern "C" int32_t WDI_STDCALL vfExpress(void* buffer) {
-  if (buffer != nullptr) {
-    std::memcpy(buffer, &wdi::filterDescription, sizeof(wdi::FilterDescription));
-  }
-  return 1;
+  return wdi::GuardEntry<int32_t>(0, [buffer]() -> int32_t {
+    if (buffer != nullptr) {
+      std::memcpy(buffer, &wdi::filterDescription, sizeof(wdi::FilterDescription));
+    }
+    return 1;
+  });
 }
 
 extern "C" int32_t WDI_STDCALL vfGetInfo(int32_t, int32_t, int32_t selector, void* record) {
   using namespace wdi;
-  switch (selector) {
-    case 0:
-      return defaultKeyBlocks(static_cast<HostKeyList*>(record));
-    case 1:
-      return makeFilm(static_cast<HostFilmRecord*>(record));
-    case 2:
-      if (record != nullptr) {
-        std::memcpy(record, kFilterDescriptionText, sizeof(kFilterDescriptionText));
-      }
-      return 1;
-    case 3:
-      return 0;
-    default:
-      return 1;
-  }
+  // 0: what a failed key or film request reports.
+  return GuardEntry<int32_t>(0, [selector, record]() -> int32_t {
+    switch (selector) {
+      case 0:
+        return defaultKeyBlocks(static_cast<HostKeyList*>(record));
+      case 1:
+        return makeFilm(static_cast<HostFilmRecord*>(record));
+      case 2:
+        if (record != nullptr) {
+          std::memcpy(record, kFilterDescriptionText, sizeof(kFilterDescriptionText));
+        }
+        return 1;
+      case 3:
+        return 0;
+      default:
+        return 1;
+    }
+  });
 }

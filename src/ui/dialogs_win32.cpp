@@ -11,6 +11,7 @@
 #include "region/rect_list.h"
 #include "ui/add_rect_dialog.h"
 #include "ui/dialog_controls.h"
+#include "ui/dialog_event.h"
 #include "ui/dialog_host.h"
 #include "ui/dialog_ids.h"
 #include "ui/note_dialog.h"
@@ -139,6 +140,19 @@ class Win32Controls : public DialogControls {
   HWND dialog_;
 };
 
+DialogEvent eventOf(UINT message) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return DialogEvent::Init;
+    case WM_COMMAND:
+      return DialogEvent::Command;
+    case WM_CLOSE:
+      return DialogEvent::Close;
+    default:
+      return DialogEvent::Other;
+  }
+}
+
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) SetWindowLongPtrA(dialog, DWLP_USER, lParam);
   auto* context = reinterpret_cast<SettingsContext*>(GetWindowLongPtrA(dialog, DWLP_USER));
@@ -146,55 +160,19 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
   if (context == nullptr) return FALSE;
   Win32Controls controls(dialog);
   SettingsDialog settings(controls, *context->params, context->region);
-  switch (message) {
-    case WM_INITDIALOG:
-      settings.onInit();
-      return TRUE;  // the platform sets the focus
-    case WM_COMMAND:
-      settings.onCommand(LOWORD(wParam));
-      return TRUE;
-    case WM_CLOSE:
-      settings.onClose();
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return HandleDialogEvent(settings, eventOf(message), LOWORD(wParam));
 }
 
 INT_PTR CALLBACK AddRectDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   Win32Controls controls(dialog);
   AddRectDialog addRect(controls);
-  switch (message) {
-    case WM_INITDIALOG:
-      addRect.onInit();
-      return TRUE;
-    case WM_COMMAND:
-      addRect.onCommand(LOWORD(wParam));
-      return TRUE;
-    case WM_CLOSE:
-      addRect.onClose();
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return HandleDialogEvent(addRect, eventOf(message), LOWORD(wParam));
 }
 
 INT_PTR CALLBACK NoteDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   Win32Controls controls(dialog);
   NoteDialog note(controls);
-  switch (message) {
-    case WM_INITDIALOG:
-      note.onInit();
-      return TRUE;
-    case WM_COMMAND:
-      note.onCommand(LOWORD(wParam));
-      return TRUE;
-    case WM_CLOSE:
-      note.onClose();
-      return TRUE;
-    default:
-      return FALSE;
-  }
+  return HandleDialogEvent(note, eventOf(message), LOWORD(wParam));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "frei0r/plugin_loader.h"
 #include "host/host_standin.h"
 #include "region/rect_list.h"
+#include "support/alloc_failure.h"
 #include "support/guarded_buffer.h"
 
 namespace wdi::test {
@@ -461,6 +462,22 @@ TEST_F(Frei0rTest, RegionFileThatCannotBeLoadedLeavesTheWholeFrame) {
   Instance in(32, 32);
   in.setRegionFile(::testing::TempDir() + "wdi_frei0r_no_such_file.rect");
   expectClip(run(in, clip), whole, "missing region file");
+}
+
+// Each allocation of making an instance and loading its region file, failed in turn: no
+// instance (or the region left out), never an exception into the host.
+TEST_F(Frei0rTest, AllocationFailuresNeverEscape) {
+  RegionFile file({{0, true, 0, 0, 40, 30}});
+  bool made = false;
+  const int runs = SweepAllocationFailures(
+      [&] {
+        Instance in(64, 48);
+        made = in.handle != nullptr;
+        if (made) in.setRegionFile(file.path);
+      },
+      [](bool) {});
+  EXPECT_GT(runs, 2);
+  EXPECT_TRUE(made);
 }
 
 TEST_F(Frei0rTest, InstancesOnSeveralThreadsKeepTheirOwnSettings) {

@@ -190,9 +190,8 @@ TEST_P(ColourParity, RgbToYuv420ExtremeBlocks) {
   }
   std::vector<uint8_t> ref(w * h * 3 / 2), out(w * h * 3 / 2);
   RgbToYuv420C(ref.data(), ref.data() + w * h + w * h / 4, ref.data() + w * h, rgb.data(), w, h, w);
-  makeColourKernels(flags_)
-      .rgbToYuv420(out.data(), out.data() + w * h + w * h / 4, out.data() + w * h, rgb.data(), w, h,
-                   w);
+  makeColourKernels(flags_).rgbToYuv420(out.data(), out.data() + w * h + w * h / 4,
+                                        out.data() + w * h, rgb.data(), w, h, w);
   EXPECT_EQ(ref, out);
 }
 

@@ -140,8 +140,7 @@ TEST_P(Colour, LumaStrideLeavesGapsUntouched) {
   std::vector<uint8_t> ref(w * h * 3 / 2);
   RgbToYuv420C(ref.data(), ref.data() + w * h + w * h / 4, ref.data() + w * h, rgb.data(), w, h, w);
   GuardedBuffer y(stride * h), u(stride / 2 * h / 2), v(stride / 2 * h / 2);
-  makeColourKernels(flags_)
-      .rgbToYuv420(y.data(), u.data(), v.data(), rgb.data(), w, h, stride);
+  makeColourKernels(flags_).rgbToYuv420(y.data(), u.data(), v.data(), rgb.data(), w, h, stride);
   EXPECT_TRUE(y.guardsIntact() && u.guardsIntact() && v.guardsIntact());
   for (uint32_t r = 0; r < h; ++r) {
     EXPECT_EQ(0, std::memcmp(y.data() + r * stride, ref.data() + r * w, w));

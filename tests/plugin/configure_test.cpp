@@ -7,6 +7,7 @@
 #include "plugin/dialog_params.h"
 #include "plugin/vf_action.h"
 #include "region/rect_list.h"
+#include "support/alloc_failure.h"
 #include "ui/add_rect_dialog.h"
 #include "ui/dialog_ids.h"
 #include "ui/fake_controls.h"
@@ -77,6 +78,21 @@ TEST_F(ConfigureTest, OkHandsTheChosenValuesToTheHost) {
   EXPECT_EQ(block.detectionThreshold, 30);
   EXPECT_EQ(block.searchOnInterpolated, 1);
   EXPECT_EQ(std::memcmp(&block, &dialogParams, sizeof block), 0);
+}
+
+// No allocation failure inside the command escapes vfAction: it reports -1.
+TEST_F(ConfigureTest, AllocationFailuresEndInTheFailureStatus) {
+  region.AddRect(true, 0, 0, 719, 575);
+  region.AddRect(false, 8, 8, 15, 15);
+  userDoes([](FakeControls& controls, SettingsDialog& dialog) {
+    controls.texts[IDC_SEARCH_AREA] = "32";
+    dialog.onCommand(1);
+  });
+  int32_t result = 0;
+  const int runs =
+      test::SweepAllocationFailures([&] { result = vfAction(0, &record); },
+                                    [&](bool failed) { EXPECT_EQ(result, failed ? -1 : 1); });
+  EXPECT_GT(runs, 0);
 }
 
 TEST_F(ConfigureTest, CancelLeavesTheHostBlock) {

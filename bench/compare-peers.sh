@@ -35,6 +35,13 @@
 # Environment: WDI_BUILD_DIR (default build), RUNS (5), FRAMES_SD (400),
 # FRAMES_HD (200), SHORT (10), SIZES ("720x576 1920x1080"), KEEP_WORK=1 keeps
 # the clips.
+# CONTENT (default demo): demo is wdeint's synthetic demo clip; still, slow,
+# fast or zoom take clips made from a real photograph (bench/make-photo-clip.sh:
+# a forest photograph of Debian's plasma-workspace-wallpapers, panned about 2
+# or 9 pixels per picture, zoomed or still), on which the block search of
+# methods 4 and 5 does its real work.
+# BASELINE: another wdeint binary (bench/build-baseline.sh COMMIT builds one)
+# measured in the same rounds, method 4 at both rates: before and after.
 # The machine should be otherwise idle: the load average is printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,12 +51,16 @@ RUNS=${RUNS:-5}
 FRAMES_SD=${FRAMES_SD:-400}
 FRAMES_HD=${FRAMES_HD:-200}
 SHORT=${SHORT:-10}
-SIZES=${SIZES:-"720x576 1920x1080"}
-
 die() {
   echo "compare-peers: $*" >&2
   exit 1
 }
+
+SIZES=${SIZES:-"720x576 1920x1080"}
+CONTENT=${CONTENT:-demo}
+BASELINE=${BASELINE:-}
+[[ -z $BASELINE || -x $BASELINE ]] || die "BASELINE=$BASELINE is not a program"
+
 
 # --- tools -------------------------------------------------------------------
 if ! command -v ffmpeg >/dev/null; then
@@ -111,8 +122,12 @@ run_size() {
   local size=$1 w=${1%x*} h=${1#*x} frames
   frames=$([[ $w -le 720 ]] && echo "$FRAMES_SD" || echo "$FRAMES_HD")
   rm -rf "$WORK/clip"
-  "$WDEINT" -q --demo "$WORK/clip" --demo-progressive --demo-size "$size" \
-    --demo-frames "$frames" --method 0 --threads 1
+  if [[ $CONTENT == demo ]]; then
+    "$WDEINT" -q --demo "$WORK/clip" --demo-progressive --demo-size "$size" \
+      --demo-frames "$frames" --method 0 --threads 1
+  else
+    bash bench/make-photo-clip.sh "$CONTENT" "$size" "$frames" "$WORK/clip"
+  fi
   local in=$WORK/clip/input.y4m
 
   # The host path takes sizes that are multiples of 16 only (others are copied
@@ -159,6 +174,11 @@ run_size() {
   cmd[wd-f4-2]="$WDEINT -q --rate field --method 4 --threads 2 @.y4m /dev/null"
   cmd[wd-sd-1]="$WDEINT -q --show-detection --method 4 --threads 1 @.y4m /dev/null"
   keys+=(wd-f4-2 wd-sd-1)
+  if [[ -n $BASELINE ]]; then
+    cmd[bl-4-1]="$BASELINE -q --method 4 --threads 1 @.y4m /dev/null"
+    cmd[bl-f4-1]="$BASELINE -q --rate field --method 4 --threads 1 @.y4m /dev/null"
+    keys+=(bl-4-1 bl-f4-1)
+  fi
 
   BEST=()
   local r k c
@@ -216,6 +236,14 @@ run_size() {
   done
   KEPT[wd-f4-2]=${KEPT[wd-f4-1]} ALL[wd-f4-2]=${ALL[wd-f4-1]} REBUILT[wd-f4-2]=${REBUILT[wd-f4-1]}
   KEPT[wd-sd-1]=- ALL[wd-sd-1]=- REBUILT[wd-sd-1]=-
+  if [[ -n $BASELINE ]]; then
+    # Same bytes as the build measured, or the comparison means nothing.
+    "$BASELINE" -q --method 4 --threads 1 "$in" "$out2"
+    "$WDEINT" -q --method 4 --threads 1 "$in" "$out"
+    cmp -s "$out" "$out2" || die "the baseline's method 4 output differs from this build's"
+    KEPT[bl-4-1]=${KEPT[wd-4-1]} ALL[bl-4-1]=${ALL[wd-4-1]} REBUILT[bl-4-1]=${REBUILT[wd-4-1]}
+    KEPT[bl-f4-1]=${KEPT[wd-f4-1]} ALL[bl-f4-1]=${ALL[wd-f4-1]} REBUILT[bl-f4-1]=${REBUILT[wd-f4-1]}
+  fi
   rm -f "$out" "$out2" "$WORK/out.bgr"
 
   # Memory of a stream at this size, one and two workers.
@@ -241,6 +269,8 @@ label() {
     ff-w3fdiff-*) echo "ffmpeg w3fdif (field rate)" ;;
     wd-bgr-*) echo "wdeint --bgr24 --method 4" ;;
     wd-sd-*) echo "wdeint --show-detection --method 4" ;;
+    bl-f4-*) echo "baseline --rate field --method 4" ;;
+    bl-4-*) echo "baseline wdeint --method 4" ;;
     wd-f*) echo "wdeint --rate field --method ${1:4:1}" ;;
     wd-*) echo "wdeint --method ${1:3:1}" ;;
   esac
@@ -258,11 +288,12 @@ print_size() {
   local size=$1 ph=$2 k frames
   local yadif=${FPS[ff-yadif-1]}
   frames=$([[ ${size%x*} -le 720 ]] && echo "$FRAMES_SD" || echo "$FRAMES_HD")
-  printf '\n%s, %s frames, best of %s runs\n' "$size" "$frames" "$RUNS"
+  printf '\n%s, %s frames of the %s clip, best of %s runs\n' "$size" "$frames" "$CONTENT" "$RUNS"
   printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "command" "threads" "frames/s" "x yadif" \
     "whole" "PSNR all" "rebuilt" "kept"
   for k in ff-yadif-1 ff-yadif-d ff-bwdif-1 ff-bwdif-d ff-w3fdif-1 ff-w3fdif-d ff-copy-1 \
-    wd-1-1 wd-1-2 wd-2-1 wd-2-2 wd-3-1 wd-3-2 wd-4-1 wd-4-2 wd-5-1 wd-5-2 wd-bgr-1; do
+    wd-1-1 wd-1-2 wd-2-1 wd-2-2 wd-3-1 wd-3-2 wd-4-1 wd-4-2 wd-5-1 wd-5-2 wd-bgr-1 \
+    ${BASELINE:+bl-4-1}; do
     printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "$(label "$k")" "$(threads_of "$k")" \
       "${FPS[$k]}" "$(ratio "${FPS[$k]}" "$yadif")" \
       "${WHOLE[$k]}" "${ALL[$k]}" "${REBUILT[$k]}" "${KEPT[$k]}"
@@ -285,7 +316,8 @@ print_size() {
     "$size"
   printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "command" "threads" "frames/s" "x yadif" \
     "whole" "PSNR all" "rebuilt" "kept"
-  for k in ff-yadif1-1 ff-bwdif1-1 ff-w3fdiff-1 wd-f2-1 wd-f3-1 wd-f4-1 wd-f4-2 wd-f5-1 wd-sd-1; do
+  for k in ff-yadif1-1 ff-bwdif1-1 ff-w3fdiff-1 wd-f2-1 wd-f3-1 wd-f4-1 wd-f4-2 wd-f5-1 wd-sd-1 \
+    ${BASELINE:+bl-f4-1}; do
     printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "$(label "$k")" "$(threads_of "$k")" \
       "${FPS[$k]}" "$(ratio "${FPS[$k]}" "$y1")" \
       "${WHOLE[$k]}" "${ALL[$k]}" "${REBUILT[$k]}" "${KEPT[$k]}"
@@ -332,6 +364,17 @@ print_targets() {
     r=$(ratio "${RESULT[$size|wd-f4-1]}" "${RESULT[$size|ff-bwdif1-1]}")
     printf '  %-9s field rate method 4, 1 thread >= 1.3x bwdif=mode=1: %sx  %s\n' "$size" "$r" \
       "$(verdict "$r" 1.3)"
+    if [[ $CONTENT != demo ]]; then
+      local want=$([[ $size == 720x576 ]] && echo 3 || echo 1.5)
+      r=$(ratio "${RESULT[$size|wd-4-1]}" "$y")
+      printf '  %-9s %s clip: method 4, 1 thread >= %sx yadif:   %sx  %s\n' "$size" "$CONTENT" \
+        "$want" "$r" "$(verdict "$r" "$want")"
+    fi
+    if [[ -n $BASELINE ]]; then
+      r=$(ratio "${RESULT[$size|wd-4-1]}" "${RESULT[$size|bl-4-1]}")
+      printf '  %-9s method 4, 1 thread >= 1.5x the baseline:       %sx  %s\n' "$size" "$r" \
+        "$(verdict "$r" 1.5)"
+    fi
     r=$(ratio "${RESULT[$size|wd-4-1]}" "${RESULT[$size|wd-sd-1]}")
     printf '  %-9s --show-detection costs <= 1.5x a plain run:      %sx  %s\n' "$size" "$r" \
       "$(verdict 1.5 "$r")"
@@ -348,6 +391,7 @@ printf 'wdeint against ffmpeg %s\n' "$(ffmpeg -version | sed -n '1s/ffmpeg versi
 printf 'Machine: %s, %s logical CPUs; %s\n' \
   "$(lscpu | sed -n 's/^Model name: *//p' | head -1)" "$(nproc)" "$(date -u '+%Y-%m-%d %H:%M UTC')"
 printf 'wdeint: commit %s\n' "$(git rev-parse --short HEAD 2>/dev/null || echo '?')"
+[[ -z $BASELINE ]] || printf 'baseline: %s\n' "$BASELINE"
 printf 'Load average before: %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)"
 if awk '{ exit !($1 > 0.5) }' /proc/loadavg; then
   echo "compare-peers: warning: the machine is busy; the figures will scatter" >&2

@@ -13,6 +13,7 @@
 
 #include "host/host_standin.h"
 #include "region/rect_list.h"
+#include "support/temp_dir.h"
 
 namespace wdi {
 namespace {
@@ -20,14 +21,13 @@ namespace {
 class Bgr24 : public ::testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/wdeint_bgr.XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
+    ASSERT_FALSE(tmp_.path().empty());
+    dir_ = tmp_.path();
   }
   void TearDown() override {
-    std::system(("rm -rf '" + dir_ + "'").c_str());
     if (regionList != nullptr) regionList->entries.clear();
   }
+  test::TempDir tmp_;
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
   int run(const std::string& args) {
     const std::string cmd = "'" WDEINT_PATH "' " + args + " 2>'" + path("err.txt") + "' </dev/null";

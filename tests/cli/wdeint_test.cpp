@@ -12,16 +12,17 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace {
 
 class Wdeint : public ::testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/wdeint_test.XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
+    ASSERT_FALSE(tmp_.path().empty());
+    dir_ = tmp_.path();
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  wdi::test::TempDir tmp_;
 
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
 

@@ -11,25 +11,12 @@
 #include <vector>
 
 #include "region/rect_list.h"
+#include "support/test_rect.h"
 
 namespace {
 
-struct Rect {
-  bool include;
-  int32_t left, top, right, bottom;
-  bool operator==(const Rect& o) const {
-    return include == o.include && left == o.left && top == o.top && right == o.right &&
-           bottom == o.bottom;
-  }
-};
-
-std::vector<Rect> rectsOf(const wdi::CRectList& list) {
-  std::vector<Rect> out;
-  for (const wdi::RectEntry& e : list.entries) {
-    out.push_back({e.include, e.left, e.top, e.right, e.bottom});
-  }
-  return out;
-}
+using wdi::test::Rect;
+using wdi::test::rectsOf;
 
 // What a save keeps: of entries with the same four edges only the last, at
 // its own place.

@@ -13,6 +13,8 @@
 
 #include "region/rect_list.h"
 #include "support/guarded_buffer.h"
+#include "support/temp_dir.h"
+#include "support/test_rect.h"
 
 namespace wdi {
 namespace {
@@ -23,15 +25,10 @@ using std::string_literals::operator""s;
 class RegionFile : public testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = testing::TempDir() + "wdi_region_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    ASSERT_FALSE(tmp_.path().empty());
+    dir_ = tmp_.path();
   }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::permissions(dir_, fs::perms::owner_all, ignored);
-    fs::remove_all(dir_, ignored);
-  }
+  test::TempDir tmp_;
 
   std::string path(const char* name = "region.rect") const { return (dir_ / name).string(); }
 
@@ -82,21 +79,8 @@ class RegionFile : public testing::Test {
   fs::path dir_;
 };
 
-struct Rect {
-  bool include;
-  int32_t left, top, right, bottom;
-  bool operator==(const Rect& o) const {
-    return include == o.include && left == o.left && top == o.top && right == o.right &&
-           bottom == o.bottom;
-  }
-};
-
-std::vector<Rect> rects(const CRectList& list) {
-  std::vector<Rect> out;
-  for (const RectEntry& e : list.entries)
-    out.push_back({e.include, e.left, e.top, e.right, e.bottom});
-  return out;
-}
+using test::Rect;
+constexpr auto rects = test::rectsOf;
 
 void expectIdsOneToN(const CRectList& list) {
   int32_t id = 0;

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace {
 
 struct Outcome {
@@ -38,11 +40,10 @@ void writeFile(const std::string& path, const std::string& bytes) {
 class WdeintPressure : public ::testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/wdeint_pressure.XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
+    ASSERT_FALSE(tmp_.path().empty());
+    dir_ = tmp_.path();
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  wdi::test::TempDir tmp_;
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
   // Runs wdeint with `args`; standard input and output are the given

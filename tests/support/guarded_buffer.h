@@ -1,11 +1,14 @@
 // Buffers for kernel tests: a sentinel-filled area between guard bytes, so a
 // test sees both wrong results and writes outside the area.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace wdi::test {
@@ -36,6 +39,33 @@ class GuardedBuffer {
   size_t size_;
   std::vector<uint8_t> storage_;
 };
+
+// Whole storages equal, or where they first differ: in the area as row and column (with
+// `rowBytes`, else as an offset), or in a guard before or after it, with both bytes.
+inline ::testing::AssertionResult sameBytes(const GuardedBuffer& want, const GuardedBuffer& got,
+                                            size_t rowBytes = 0) {
+  if (want.size() != got.size()) {
+    return ::testing::AssertionFailure() << "sizes " << want.size() << " and " << got.size();
+  }
+  const std::vector<uint8_t>& a = want.storage();
+  const std::vector<uint8_t>& b = got.storage();
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == b[i]) continue;
+    auto failure = ::testing::AssertionFailure();
+    if (i < kGuardBytes) {
+      failure << "guard byte " << (kGuardBytes - i) << " before the area";
+    } else if (i >= kGuardBytes + want.size()) {
+      failure << "guard byte " << (i - kGuardBytes - want.size()) << " after the area";
+    } else if (rowBytes != 0) {
+      failure << "row " << (i - kGuardBytes) / rowBytes << ", column "
+              << (i - kGuardBytes) % rowBytes;
+    } else {
+      failure << "offset " << (i - kGuardBytes);
+    }
+    return failure << " first differs: " << int{a[i]} << " wanted, " << int{b[i]} << " got";
+  }
+  return ::testing::AssertionSuccess();
+}
 
 // Fixed seed, printed so a failure can be reproduced.
 inline std::mt19937 seededRng(uint32_t seed) {

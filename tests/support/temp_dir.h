@@ -1,5 +1,5 @@
-// A fresh folder under the system's temporary folder, removed with its
-// contents at the end of the scope.
+// The tests' one temporary folder: a fresh folder under the system's temporary folder,
+// removed with its contents at the end of the scope.
 #pragma once
 #include <stdlib.h>
 
@@ -17,13 +17,18 @@ class TempDir {
   }
   ~TempDir() {
     std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    if (path_.empty()) return;
+    // A test may have taken its own rights away to provoke failures.
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(path_, ignored);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
   // Empty when the folder could not be made.
   const std::string& path() const { return path_; }
+  // A name inside the folder.
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
 
  private:
   std::string path_;

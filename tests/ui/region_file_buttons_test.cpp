@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/temp_dir.h"
 #include "ui/dialog_ids.h"
 #include "ui/fake_controls.h"
 #include "ui/settings_dialog.h"
@@ -20,17 +21,12 @@ bool fileExists(const std::string& path) { return std::ifstream(path).good(); }
 class RegionFileButtonsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/wdi_ui_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
+    ASSERT_FALSE(tmp.path().empty());
+    dir = tmp.path();
     params = kDefaultParameters;
   }
-  void TearDown() override {
-    for (const char* name : {"a.rect", "b.rect", "empty.rect", "bad.rect"}) {
-      std::remove((dir + "/" + name).c_str());
-    }
-    rmdir(dir.c_str());
-  }
+
+  test::TempDir tmp;
   std::string path(const char* name) const { return dir + "/" + name; }
 
   std::string dir;

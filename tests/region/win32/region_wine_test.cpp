@@ -14,19 +14,14 @@
 
 #include "region/profile.h"
 #include "region/rect_list.h"
+#include "support/test_rect.h"
 
 namespace {
 
 using wdi::CRectList;
 
-struct Rect {
-  bool include;
-  int32_t left, top, right, bottom;
-  bool operator==(const Rect& o) const {
-    return include == o.include && left == o.left && top == o.top && right == o.right &&
-           bottom == o.bottom;
-  }
-};
+using wdi::test::Rect;
+using wdi::test::rectsOf;
 
 int passed = 0;
 int failed = 0;
@@ -86,14 +81,6 @@ std::string sectionName(const Rect& r) {
   char name[64];
   std::snprintf(name, sizeof name, "[(%d,%d)-(%d,%d)]", r.left, r.top, r.right, r.bottom);
   return name;
-}
-
-std::vector<Rect> rectsOf(const CRectList& list) {
-  std::vector<Rect> out;
-  for (const wdi::RectEntry& e : list.entries) {
-    out.push_back({e.include, e.left, e.top, e.right, e.bottom});
-  }
-  return out;
 }
 
 // The section names as the platform lists them into a large buffer.

@@ -25,7 +25,8 @@ inline void PrintTo(const Rect& r, std::ostream* os) {
 
 inline std::vector<Rect> rectsOf(const CRectList& list) {
   std::vector<Rect> out;
-  for (const RectEntry& e : list.entries) out.push_back({e.include, e.left, e.top, e.right, e.bottom});
+  for (const RectEntry& e : list.entries)
+    out.push_back({e.include, e.left, e.top, e.right, e.bottom});
   return out;
 }
 

@@ -181,29 +181,15 @@ int32_t scanGroupPair(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint32
 int detectInterlaceAvx2(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint32_t width,
                         uint32_t height, int32_t threshold) {
   const DetectionSetup setup = beginDetection(map, counts, width, height, threshold);
-  // Four strips of h/2 - 2 marking steps with up to four flags each.
-  const int64_t groupMax = 16 * (static_cast<int64_t>(height) / 2 - 2);
-  const uint32_t groups = width / 16;
-  int32_t total = 0;
-  for (uint32_t b = 0; b < groups; ++b) {
-    if (b + 1 < groups && (total + 2 * groupMax) * setup.scale <= kDetectionLimit) {
-      total += scanGroupPair(map, counts, luma, width, height, b, setup.compare);
-      ++b;
-      continue;
-    }
-    if ((total + groupMax) * setup.scale > kDetectionLimit) {
-      const int32_t g = scanGroup<false>(map, counts, luma, width, height, b, setup.compare);
-      if (static_cast<int64_t>(total + g) * setup.scale > kDetectionLimit) {
-        // The scan returns inside this group.
-        for (uint32_t x = b == 0 ? 0 : 16 * b - 4; x <= 16 * b + 8; x += 4) {
-          if (detectStripC(map, counts, luma, width, height, x, setup, &total) != 0) return 1;
-        }
-        return 1;
-      }
-    }
-    total += scanGroup<true>(map, counts, luma, width, height, b, setup.compare);
-  }
-  return 0;
+  return detectByGroups<true>(
+      map, counts, luma, width, height, setup,
+      [&](uint32_t b, bool write) {
+        return write ? scanGroup<true>(map, counts, luma, width, height, b, setup.compare)
+                     : scanGroup<false>(map, counts, luma, width, height, b, setup.compare);
+      },
+      [&](uint32_t b) {
+        return scanGroupPair(map, counts, luma, width, height, b, setup.compare);
+      });
 }
 
 }  // namespace wdi

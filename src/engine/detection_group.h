@@ -1,11 +1,13 @@
-// The byte-wide bookkeeping of a 16-column comb detection group, shared by
-// the SSE2 and the AVX2 scans. Internal linkage on purpose: each kernel file
-// compiles its own copy for its own instruction set, and the linker must not
-// pick one copy for both.
+// The byte-wide bookkeeping of a 16-column comb detection group and the walk over the
+// groups of a frame, shared by the SSE2 and the AVX2 scans. Internal linkage on purpose: each
+// kernel file compiles its own copy for its own instruction set, and the linker must not pick one
+// copy for both.
 #pragma once
 #include <emmintrin.h>
 
 #include <cstdint>
+
+#include "engine/interpolation_kernels.h"
 
 namespace wdi {
 namespace {
@@ -65,6 +67,38 @@ inline void finishRowPair(__m128i history, __m128i flags, uint32_t k, uint8_t* m
       c = static_cast<uint8_t>(c + n);
     }
   }
+}
+
+// The frame walk over 16-column groups that both levels share. Groups go through
+// `scan(b, write)` (its total of comb hits; `write` false: count only, touch nothing) while
+// the hits so far cannot reach the limit within the group; with kPairs, `pair(b)` takes two
+// groups at once where both fit. A group that may cross the limit is counted first; when it
+// does, its strips are redone one by one with the scalar strip, which returns inside it.
+template <bool kPairs, class Scan, class Pair>
+inline int detectByGroups(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint32_t width,
+                          uint32_t height, const DetectionSetup& setup, Scan scan, Pair pair) {
+  // Four strips of h/2 - 2 marking steps with up to four flags each.
+  const int64_t groupMax = 16 * (static_cast<int64_t>(height) / 2 - 2);
+  const uint32_t groups = width / 16;
+  int32_t total = 0;
+  for (uint32_t b = 0; b < groups; ++b) {
+    if (kPairs && b + 1 < groups && (total + 2 * groupMax) * setup.scale <= kDetectionLimit) {
+      total += pair(b);
+      ++b;
+      continue;
+    }
+    if ((total + groupMax) * setup.scale > kDetectionLimit) {
+      const int32_t g = scan(b, false);
+      if (static_cast<int64_t>(total + g) * setup.scale > kDetectionLimit) {
+        for (uint32_t x = b == 0 ? 0 : 16 * b - 4; x <= 16 * b + 8; x += 4) {
+          if (detectStripC(map, counts, luma, width, height, x, setup, &total) != 0) return 1;
+        }
+        return 1;
+      }
+    }
+    total += scan(b, true);
+  }
+  return 0;
 }
 
 }  // namespace

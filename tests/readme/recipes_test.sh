@@ -55,7 +55,14 @@ run_recipe() {
   text=$(recipe "$name")
   [[ -n $text ]] || { echo "no recipe $name in the README"; return 1; }
   rm -f out.mkv
-  "${host_env[@]}" bash -e -c "$text" >"$name.log" 2>&1 || { cat "$name.log"; return 1; }
+  local status=0
+  "${host_env[@]}" bash -e -c "$text" >"$name.log" 2>&1 || status=$?
+  if ((status != 0)); then
+    # The status too: a pipeline cut by a signal leaves no message of its own.
+    echo "recipe $name exited with status $status"
+    cat "$name.log"
+    return 1
+  fi
 }
 
 stream() { ffprobe -v error -select_streams "$2" -show_entries "stream=$3" -of csv=p=0 "$1" | head -1; }

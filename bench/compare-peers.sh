@@ -210,7 +210,7 @@ run_size() {
   quality ff-copy-1 bottom "$in"
   for m in 1 2 3 4 5; do
     "$WDEINT" -v --method "$m" --threads 1 "$in" "$out" 2>"$WORK/verbose"
-    LEVEL=$(grep -o 'avx2\|sse2\|scalar' "$WORK/verbose" | head -1)
+    LEVEL=$(grep -o 'avx2\|sse2\|scalar' "$WORK/verbose" | sed -n 1p)
     "$WDEINT" -q --method "$m" --threads 2 "$in" "$out2"
     cmp -s "$out" "$out2" || die "method $m: --threads 2 output differs from --threads 1"
     quality "wd-$m-1" auto "$out"

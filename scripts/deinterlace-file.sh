@@ -21,7 +21,9 @@ shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 wdeint=${WDEINT:-$here/../build/wdeint}
 
-probe() { ffprobe -v error -select_streams v:0 -show_entries "$1" -of csv=p=0 "$in" | head -1; }
+# sed, not head: a .ts lists its streams once more under its programs, and ffprobe killed by
+# SIGPIPE when head leaves early would end the script (pipefail).
+probe() { ffprobe -v error -select_streams v:0 -show_entries "$1" -of csv=p=0 "$in" | sed -n 1p; }
 pix_fmt=$(probe stream=pix_fmt)
 video_start=$(probe stream=start_time)
 file_start=$(ffprobe -v error -show_entries format=start_time -of csv=p=0 "$in")

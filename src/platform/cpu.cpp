@@ -78,15 +78,16 @@ const KernelLevel& cpuLevelOf(uint32_t flags) {
 const char* cpuLevelList(bool withOr) {
   // Built once from the table; the two spellings differ only before the last name.
   static const std::array<std::string, 2> lists = [] {
-    std::string comma, orList;
+    std::array<std::string, 2> l;
     for (int i = 0; i < kKernelLevelCount; ++i) {
-      const char* sep = i == 0 ? "" : ", ";
-      comma += sep;
-      orList += i == 0 ? "" : (i == kKernelLevelCount - 1 ? " or " : ", ");
-      comma += kKernelLevels[i].name;
-      orList += kKernelLevels[i].name;
+      if (i > 0) {
+        l[0] += ", ";
+        l[1] += i == kKernelLevelCount - 1 ? " or " : ", ";
+      }
+      l[0] += kKernelLevels[i].name;
+      l[1] += kKernelLevels[i].name;
     }
-    return std::array<std::string, 2>{comma, orList};
+    return l;
   }();
   return lists[withOr ? 1 : 0].c_str();
 }

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "pipeline/colour.h"
-#include "pipeline/levels.h"
 #include "support/guarded_buffer.h"
+#include "support/kernel_levels.h"
 
 namespace wdi {
 namespace {
@@ -195,9 +195,7 @@ TEST_P(ColourParity, RgbToYuv420ExtremeBlocks) {
   EXPECT_EQ(ref, out);
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, ColourParity,
-                         ::testing::ValuesIn(kKernelLevels + 1, kKernelLevels + kKernelLevelCount),
-                         test::levelName);
+INSTANTIATE_TEST_SUITE_P(Levels, ColourParity, WDI_SIMD_KERNEL_LEVELS, test::levelName);
 
 }  // namespace
 }  // namespace wdi

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "pipeline/levels.h"
 #include "support/guarded_buffer.h"
+#include "support/kernel_levels.h"
 
 namespace wdi {
 namespace {
@@ -157,7 +157,7 @@ TEST_P(Colour, LumaStrideLeavesGapsUntouched) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, Colour, ::testing::ValuesIn(kKernelLevels), test::levelName);
+INSTANTIATE_TEST_SUITE_P(Levels, Colour, WDI_ALL_KERNEL_LEVELS, test::levelName);
 
 }  // namespace
 }  // namespace wdi

@@ -53,8 +53,9 @@ case $motion in
     crop="crop=$cw:$ch:'$(tri "n*$v" "iw-$cw")':'$(tri "n*$v/5" "ih-$ch")'"
     ;;
   zoom)
-    # The window shrinks by 0.25% per picture from the whole scaled photograph's height.
-    crop="crop='trunc(iw*pow(0.9975,n)/2)*2':'trunc(ih*pow(0.9975,n)/2)*2':(iw-ow)/2:(ih-oh)/2"
+    # crop sets its size once, so the photograph is scaled up by 0.25% per
+    # picture instead and a window of fixed size taken from its middle.
+    crop="scale=w='trunc(iw*pow(1.0025,n)/2)*2':h=-2:eval=frame:flags=lanczos,crop=$cw:$ch:(iw-$cw)/2:(ih-$ch)/2"
     ;;
   *)
     echo "make-photo-clip: unknown motion '$motion'" >&2

@@ -49,6 +49,135 @@ RunResult runInline(FrameSource& source, FrameSink& sink, FrameProcessor& proces
   return result;
 }
 
+// The frames of one task: a frame and its neighbours, slots of the pool.
+struct Task {
+  int slot[3] = {-1, -1, -1};  // before, the frame, after
+};
+
+// The frames of a run with neighbours, read in order into a pool of slots.
+// A slot is reused once no task holds it and it has left the window of the
+// last two frames read and the one read ahead. Called under the runner's
+// lock only.
+class NeighbourWindow {
+ public:
+  enum class Next { Frame, Wait, End };
+
+  NeighbourWindow(FrameSource& source, size_t inBytes, size_t slots, const Neighbours& n)
+      : source_(source),
+        inBytes_(inBytes),
+        left_(n.count),
+        leadIn_(n.leadIn),
+        pool_(slots),
+        refs_(slots, 0) {}
+
+  bool allocate() {
+    for (auto& p : pool_) {
+      if (!ensure(p, inBytes_)) return false;
+    }
+    return true;
+  }
+
+  // The next task, or Wait (no free slot: call again after a release), or
+  // End (then `error` holds a read failure, if any).
+  Next next(Task* task) {
+    if (!started_) {
+      if (leadIn_) {
+        if (!readInto(&before_)) return Next::Wait;
+        if (before_ < 0) return Next::End;
+      }
+      if (!readInto(&frame_)) return Next::Wait;
+      started_ = true;
+    }
+    if (frame_ < 0 || left_ == 0) return Next::End;
+    if (after_ < 0 && !ended_ && !readInto(&after_)) return Next::Wait;
+    *task = Task{{before_, frame_, after_}};
+    for (const int s : task->slot) {
+      if (s >= 0) ++refs_[s];
+    }
+    --left_;
+    before_ = frame_;
+    frame_ = after_;
+    after_ = -1;
+    return Next::Frame;
+  }
+
+  void release(const Task& task) {
+    for (const int s : task.slot) {
+      if (s >= 0) --refs_[s];
+    }
+  }
+
+  const uint8_t* frame(int slot) const { return slot < 0 ? nullptr : pool_[slot].get(); }
+  const std::string& error() const { return error_; }
+  bool failed() const { return !error_.empty(); }
+
+ private:
+  // Reads the next frame into a free slot (*slot = -1 at the end); false
+  // when no slot is free.
+  bool readInto(int* slot) {
+    *slot = -1;
+    if (ended_) return true;
+    int free = -1;
+    for (size_t i = 0; i < pool_.size() && free < 0; ++i) {
+      const int s = static_cast<int>(i);
+      if (refs_[i] == 0 && s != before_ && s != frame_ && s != after_) free = s;
+    }
+    if (free < 0) return false;
+    PendingFrame pending;
+    const FrameSource::Result r = source_.read(pool_[free].get(), &pending, &error_);
+    // A frame's neighbours read it at once, so a located frame is copied here.
+    if (r == FrameSource::Result::Frame &&
+        (!pending.deferred || source_.fill(pool_[free].get(), pending, &error_))) {
+      *slot = free;
+    } else {
+      if (r == FrameSource::Result::End) error_.clear();
+      if (r != FrameSource::Result::End && error_.empty()) error_ = "read error";
+      ended_ = true;
+    }
+    return true;
+  }
+
+  FrameSource& source_;
+  size_t inBytes_;
+  uint64_t left_;
+  bool leadIn_;
+  std::vector<std::unique_ptr<uint8_t[]>> pool_;
+  std::vector<int> refs_;
+  int before_ = -1, frame_ = -1, after_ = -1;
+  bool started_ = false;
+  bool ended_ = false;
+  std::string error_;
+};
+
+RunResult runInlineWithNeighbours(NeighbourWindow& window, FrameSink& sink,
+                                  FrameProcessor& processor, size_t outBytes,
+                                  const std::function<void(uint64_t)>& progress) {
+  RunResult result;
+  std::unique_ptr<uint8_t[]> out;
+  if (!window.allocate() || !ensure(out, outBytes)) {
+    result.ok = false;
+    result.error = kOutOfMemory;
+    return result;
+  }
+  Task task;
+  while (window.next(&task) == NeighbourWindow::Next::Frame) {
+    processor.processWith(window.frame(task.slot[0]), window.frame(task.slot[1]),
+                          window.frame(task.slot[2]), out.get());
+    window.release(task);
+    if (!sink.write(out.get(), &result.error)) {
+      result.ok = false;
+      return result;
+    }
+    ++result.frames;
+    if (progress) progress(result.frames);
+  }
+  if (window.failed()) {
+    result.ok = false;
+    result.error = window.error();
+  }
+  return result;
+}
+
 // A worker's buffers. They outlive the worker's thread: a frame it finished
 // may still wait in `out` for the frames before it to be written.
 struct WorkerBuffers {
@@ -75,7 +204,22 @@ struct Finished {
 
 RunResult runFrames(FrameSource& source, FrameSink& sink,
                     const std::vector<std::unique_ptr<FrameProcessor>>& processors, size_t inBytes,
-                    size_t outBytes, const std::function<void(uint64_t)>& progress) {
+                    size_t outBytes, const std::function<void(uint64_t)>& progress,
+                    const Neighbours* neighbours) {
+  std::unique_ptr<NeighbourWindow> window;
+  if (neighbours != nullptr) {
+    window =
+        std::make_unique<NeighbourWindow>(source, inBytes, 2 * processors.size() + 4, *neighbours);
+    if (processors.size() == 1) {
+      return runInlineWithNeighbours(*window, sink, *processors[0], outBytes, progress);
+    }
+    if (!window->allocate()) {
+      RunResult failed;
+      failed.ok = false;
+      failed.error = kOutOfMemory;
+      return failed;
+    }
+  }
   if (processors.size() == 1) {
     return runInline(source, sink, *processors[0], inBytes, outBytes, progress);
   }
@@ -136,6 +280,37 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
                    [&] { return stopped || readEnded || own->freeOut() < WorkerBuffers::kOut; });
       if (stopped || readEnded) return;
       const int b = own->freeOut();
+      if (window) {
+        if (!ensure(own->out[b], outBytes)) {
+          fail(kOutOfMemory);
+          stopped = true;
+          changed.notify_all();
+          return;
+        }
+        Task task;
+        const NeighbourWindow::Next next = window->next(&task);
+        if (next == NeighbourWindow::Next::Wait) {
+          changed.wait(lock);
+          continue;
+        }
+        if (next == NeighbourWindow::Next::End) {
+          if (window->failed()) fail(window->error());
+          readEnded = true;
+          changed.notify_all();
+          return;
+        }
+        const uint64_t k = framesRead++;
+        own->busy[b] = true;
+        lock.unlock();
+        processor->processWith(window->frame(task.slot[0]), window->frame(task.slot[1]),
+                               window->frame(task.slot[2]), own->out[b].get());
+        lock.lock();
+        window->release(task);
+        ring[k % ring.size()] = Finished{own->out[b].get(), &own->busy[b], true};
+        changed.notify_all();
+        writeInOrder(lock);
+        continue;
+      }
       if (!ensure(own->in, inBytes) || !ensure(own->out[b], outBytes)) {
         fail(kOutOfMemory);
         stopped = true;

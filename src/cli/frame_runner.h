@@ -44,6 +44,22 @@ class FrameProcessor {
   // `in` and `out` are distinct; `in` may be overwritten by a later frame
   // only after this returns.
   virtual void process(const uint8_t* in, uint8_t* out) = 0;
+  // The same with the frames before and after `in` (null where there is
+  // none), for runs with neighbours.
+  virtual void processWith(const uint8_t* /*prev*/, const uint8_t* in, const uint8_t* /*next*/,
+                           uint8_t* out) {
+    process(in, out);
+  }
+};
+
+// Runs in which each frame is processed with its neighbours in time.
+struct Neighbours {
+  // The first frame the source gives is only the neighbour of the second
+  // (a segment that starts after the stream's first frame).
+  bool leadIn = false;
+  // Frames processed at most; the source may give one more, which is then
+  // only the neighbour of the last.
+  uint64_t count = UINT64_MAX;
 };
 
 struct RunResult {
@@ -59,8 +75,13 @@ struct RunResult {
 // `progress` (may be empty; called after each frame written) are called in
 // frame order by one thread at a time. Frames read before a read failure are
 // still processed and written; a write failure stops at once.
+// With `neighbours`, frames are read into a pool shared by the workers
+// (allocated once, two per worker and four more) and processWith gets each
+// frame with the one before and after it; a read failure then ends the
+// input as if it ended there, and is reported after the frames before it.
 RunResult runFrames(FrameSource& source, FrameSink& sink,
                     const std::vector<std::unique_ptr<FrameProcessor>>& processors, size_t inBytes,
-                    size_t outBytes, const std::function<void(uint64_t)>& progress);
+                    size_t outBytes, const std::function<void(uint64_t)>& progress,
+                    const Neighbours* neighbours = nullptr);
 
 }  // namespace wdi::cli

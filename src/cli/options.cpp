@@ -166,7 +166,7 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions* options, st
       ok = flag(&o.verbose);
     } else if (name == "--method") {
       uint32_t m;
-      ok = unsignedIn(0, 5, &m);
+      ok = unsignedIn(0, 6, &m);
       if (ok) o.params.method = static_cast<int32_t>(m);
     } else if (name == "--search-area") {
       ok = signedAll(&o.params.searchArea);
@@ -316,6 +316,10 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions* options, st
         "input; --bgr24 runs the host's own stream";
     return false;
   }
+  if (o.bgr24 && o.params.method == 6) {
+    *error = "--method 6 is for YUV4MPEG2 input; --bgr24 runs the host's own stream (methods 0-5)";
+    return false;
+  }
   if (o.bgr24 && !o.demoDir.empty()) {
     *error = "--bgr24 and --demo cannot be combined";
     return false;
@@ -361,7 +365,11 @@ to the original size.
 Deinterlace options (the settings of the filter's option block):
   --method N                    0 none, 1 only even rows, 2 simple interpolation,
                                 3 area based interpolation, 4 area based motion
-                                estimation (default), 5 advanced method
+                                estimation (default), 5 advanced method,
+                                6 temporal area based: rebuilds from the frames
+                                before and after too (motion-compensated,
+                                edge-following; still areas keep their woven
+                                rows); YUV4MPEG2 input only
   --search-area N               how far, in pixels, methods 4 and 5 look for a
                                 block of the kept field that matches a rebuilt
                                 one, int32 (16; 8-32 is a good range)

@@ -233,7 +233,9 @@ class CoreProcessor : public FrameProcessor {
   CoreProcessor(std::unique_ptr<core::Stream> stream, const OutputPlan& plan,
                 std::atomic<uint64_t>* passedThrough)
       : stream_(std::move(stream)), plan_(plan), passedThrough_(passedThrough) {}
-  void process(const uint8_t* in, uint8_t* out) override {
+  void process(const uint8_t* in, uint8_t* out) override { processWith(nullptr, in, nullptr, out); }
+  void processWith(const uint8_t* prev, const uint8_t* in, const uint8_t* next,
+                   uint8_t* out) override {
     const size_t frameBytes = stream_->geometry().engineBytes();
     if (in[frameBytes] != 0) {
       for (int k = 0; k < plan_.perInput; ++k) std::memcpy(out + k * frameBytes, in, frameBytes);
@@ -243,7 +245,7 @@ class CoreProcessor : public FrameProcessor {
     for (int k = 0; k < plan_.perInput; ++k) {
       uint8_t* result = out + k * frameBytes;
       stream_->setKeptField(plan_.kept[k]);
-      stream_->processPadded(in, result);
+      stream_->processPadded(in, result, prev, next);
       if (plan_.showDetection) stream_->showDetection(result);
     }
   }
@@ -338,9 +340,18 @@ bool processY4m(const CliOptions& o, const std::string& inPath, const std::strin
   for (uint32_t i = 0; i < threads; ++i) {
     std::unique_ptr<core::Stream> stream;
     if (!makeStream(o, g, region, &stream, error)) return false;
+    stream->setTopFieldFirst(topFirst);
     processors.push_back(std::make_unique<CoreProcessor>(std::move(stream), plan, &passedThrough));
   }
-  if (!skipToFrame(reader, g, o.firstFrame, error)) return false;
+  // Method 6 reads each frame's neighbours: a segment reads the frame before
+  // it and the one after it too, when they exist.
+  const bool temporal = o.params.method == core::kTemporalMethod;
+  Neighbours neighbours;
+  neighbours.leadIn = temporal && o.firstFrame > 0;
+  neighbours.count = o.frameCount;
+  const uint64_t extra = temporal ? (neighbours.leadIn ? 2 : 1) : 0;
+  const uint64_t readCount = o.frameCount > UINT64_MAX - extra ? UINT64_MAX : o.frameCount + extra;
+  if (!skipToFrame(reader, g, o.firstFrame - (neighbours.leadIn ? 1 : 0), error)) return false;
 
   File out;
   if (!out.openWrite(outPath, error)) return false;
@@ -349,12 +360,12 @@ bool processY4m(const CliOptions& o, const std::string& inPath, const std::strin
     return false;
   }
 
-  Y4mSource source(reader, g, o.frameCount, o.onlyInterlaced);
+  Y4mSource source(reader, g, readCount, o.onlyInterlaced);
   Y4mSink sink(writer, g, plan.perInput);
   ProgressLine progress(!o.quiet && isatty(STDERR_FILENO) == 1, stderr);
-  const RunResult r =
-      runFrames(source, sink, processors, inputFrameBytes(g), plan.perInput * g.engineBytes(),
-                [&progress](uint64_t frames) { progress.update(frames); });
+  const RunResult r = runFrames(
+      source, sink, processors, inputFrameBytes(g), plan.perInput * g.engineBytes(),
+      [&progress](uint64_t frames) { progress.update(frames); }, temporal ? &neighbours : nullptr);
   if (framesWritten != nullptr) *framesWritten = r.frames * static_cast<uint64_t>(plan.perInput);
   progress.finish(r.frames);
   if (!r.ok && pipeClosed(r.error)) {

@@ -40,6 +40,18 @@ void Stream::showDetection(uint8_t* out) const {
     return regionEmpty_ || mask_[size_t{y / 8} * maskRow + x / 8] != 0;
   };
 
+  const auto outline = [&](uint32_t bx, uint32_t by) {
+    for (uint32_t k = 0; k < 16; ++k) {
+      for (const auto& [x, y] :
+           {std::pair{bx + k, by}, {bx + k, by + 15}, {bx, by + k}, {bx + 15, by + k}}) {
+        if (!processed(x, y)) continue;
+        Y[size_t{y} * w + x] = kBlockY;
+        U[size_t{y / 2} * cw + x / 2] = kBlockCb;
+        V[size_t{y / 2} * cw + x / 2] = kBlockCr;
+      }
+    }
+  };
+
   if (method >= 1 && method <= 5) {
     for (uint32_t cy = 0; cy < h / 2; ++cy) {
       const uint8_t* m0 = map + size_t{engineRow(2 * cy)} * w;
@@ -54,6 +66,29 @@ void Stream::showDetection(uint8_t* out) const {
     }
   }
 
+  if (method == kTemporalMethod) {
+    // Rebuilt pixels that differ from the woven ones, and the blocks taken
+    // from moved places.
+    for (uint32_t cy = 0; cy < h / 2; ++cy) {
+      for (uint32_t cx = 0; cx < cw; ++cx) {
+        bool marked = false;
+        for (const uint32_t y : {2 * cy, 2 * cy + 1}) {
+          const size_t at = size_t{y} * w + 2 * cx;
+          marked = marked || Y[at] != lastIn_[at] || Y[at + 1] != lastIn_[at + 1];
+        }
+        if (!marked || !processed(2 * cx, 2 * cy)) continue;
+        U[size_t{cy} * cw + cx] = kMarkCb;
+        V[size_t{cy} * cw + cx] = kMarkCr;
+      }
+    }
+    const MotionVector* v = temporal_.vectors();
+    for (uint32_t by = 0; by < temporal_.blocksY(); ++by) {
+      for (uint32_t bx = 0; bx < temporal_.blocksX(); ++bx, ++v) {
+        if (v->x != 0 || v->y != 0) outline(bx * 16, by * 16);
+      }
+    }
+  }
+
   if (searched) {
     const uint32_t blockThreshold = static_cast<uint32_t>(params_.blockDistanceThreshold);
     // Method 5 changes pixels only with a replacement threshold above 0.
@@ -64,16 +99,7 @@ void Stream::showDetection(uint8_t* out) const {
         continue;
       const uint32_t bx = static_cast<uint32_t>(engine_.blockPositions[i].x);
       const uint32_t ey = static_cast<uint32_t>(engine_.blockPositions[i].y);
-      const uint32_t by = top ? h - 16 - ey : ey;
-      for (uint32_t k = 0; k < 16; ++k) {
-        for (const auto& [x, y] :
-             {std::pair{bx + k, by}, {bx + k, by + 15}, {bx, by + k}, {bx + 15, by + k}}) {
-          if (!processed(x, y)) continue;
-          Y[size_t{y} * w + x] = kBlockY;
-          U[size_t{y / 2} * cw + x / 2] = kBlockCb;
-          V[size_t{y / 2} * cw + x / 2] = kBlockCr;
-        }
-      }
+      outline(bx, top ? h - 16 - ey : ey);
     }
   }
 

@@ -47,8 +47,10 @@ std::unique_ptr<Stream> Stream::create(uint32_t width, uint32_t height, Status* 
     s->geometry_ = makeGeometry(width, height);
     const FrameGeometry& g = s->geometry_;
     s->engine_.init(g.paddedWidth, g.paddedHeight);
+    s->temporal_.init(g.paddedWidth, g.paddedHeight);
     const size_t frame = g.engineBytes();
-    for (auto* buffer : {&s->paddedIn_, &s->paddedOut_, &s->mirroredIn_, &s->mirroredOut_}) {
+    for (auto* buffer : {&s->paddedIn_, &s->paddedOut_, &s->mirroredIn_, &s->mirroredOut_,
+                         &s->paddedPrev_, &s->paddedNext_}) {
       // Zeroed, so that no byte a method leaves alone is ever uninitialised;
       // calloc's fresh pages stay untouched (not resident) until a path uses
       // them.
@@ -115,10 +117,15 @@ Status Stream::setRegion(const CRectList& region) {
   return Status::Ok;
 }
 
-void Stream::processPadded(const uint8_t* in, uint8_t* out) {
+void Stream::processPadded(const uint8_t* in, uint8_t* out, const uint8_t* prev,
+                           const uint8_t* next) {
   const uint32_t w = geometry_.paddedWidth;
   const uint32_t h = geometry_.paddedHeight;
-  if (keptField_ == Field::Bottom) {
+  lastIn_ = in;
+  if (params_.method == kTemporalMethod) {
+    const bool top = keptField_ == Field::Top;
+    temporal_.process(prev, in, next, out, top, top == topFieldFirst_);
+  } else if (keptField_ == Field::Bottom) {
     engine_.process(in, out, &params_);
   } else {
     // The top field kept: the same arithmetic on the picture upside down.
@@ -131,16 +138,26 @@ void Stream::processPadded(const uint8_t* in, uint8_t* out) {
   }
 }
 
-void Stream::process(const InPlane in[3], const OutPlane out[3]) {
+void Stream::process(const InPlane in[3], const OutPlane out[3], const InPlane* prev,
+                     const InPlane* next) {
   const FrameGeometry& g = geometry_;
   PlaneRef planes[3];
-  pictureInEngineFrame(paddedIn_.get(), g, planes);
-  for (int p = 0; p < 3; ++p) {
-    copyPlane(in[p].data, in[p].stride, planes[p].data, static_cast<ptrdiff_t>(planes[p].stride),
-              planes[p].width, planes[p].height);
-  }
-  padEngineFrame(paddedIn_.get(), g);
-  processPadded(paddedIn_.get(), paddedOut_.get());
+  // Copies a picture into a padded frame; null when there is none.
+  auto pad = [&](const InPlane* src, uint8_t* frame) -> const uint8_t* {
+    if (src == nullptr) return nullptr;
+    pictureInEngineFrame(frame, g, planes);
+    for (int p = 0; p < 3; ++p) {
+      copyPlane(src[p].data, src[p].stride, planes[p].data,
+                static_cast<ptrdiff_t>(planes[p].stride), planes[p].width, planes[p].height);
+    }
+    padEngineFrame(frame, g);
+    return frame;
+  };
+  pad(in, paddedIn_.get());
+  const bool temporal = usesNeighbours();
+  processPadded(paddedIn_.get(), paddedOut_.get(),
+                temporal ? pad(prev, paddedPrev_.get()) : nullptr,
+                temporal ? pad(next, paddedNext_.get()) : nullptr);
   pictureInEngineFrame(paddedOut_.get(), g, planes);
   for (int p = 0; p < 3; ++p) {
     copyPlane(planes[p].data, static_cast<ptrdiff_t>(planes[p].stride), out[p].data, out[p].stride,

@@ -9,6 +9,7 @@
 
 #include "engine/deinterlace_parameters.h"
 #include "engine/me_deinterlacer.h"
+#include "engine/temporal.h"
 #include "pipeline/padding.h"
 #include "region/rect_list.h"
 
@@ -27,6 +28,10 @@ enum class Status : int32_t {
 
 // The field taken over unchanged; the other one is rebuilt.
 enum class Field : int32_t { Bottom = 0, Top = 1 };
+
+// Method 6, temporal area based: reads the previous and the next picture too.
+constexpr int32_t kTemporalMethod = 6;
+constexpr int32_t kLastMethod = kTemporalMethod;
 
 // Sides of 1 to this many pixels are taken.
 constexpr uint32_t kMaxSide = 16384;
@@ -51,12 +56,19 @@ class Stream {
 
   const FrameGeometry& geometry() const { return geometry_; }
 
-  // Any option block; methods outside 0..5 leave the output as it was.
+  // Any option block; methods outside 0..6 leave the output as it was.
   void setParameters(const DeinterlaceParameters& params) { params_ = params; }
   const DeinterlaceParameters& parameters() const { return params_; }
 
   void setKeptField(Field field) { keptField_ = field; }
   Field keptField() const { return keptField_; }
+
+  // Which field of a picture comes first in time (default top); only method
+  // 6 looks at it, to find the fields nearest the kept one.
+  void setTopFieldFirst(bool topFirst) { topFieldFirst_ = topFirst; }
+  bool topFieldFirst() const { return topFieldFirst_; }
+  // Whether the method reads the neighbours of a picture in time.
+  bool usesNeighbours() const { return params_.method == kTemporalMethod; }
 
   // The processing region, in picture pixels. Rectangles are refused as the
   // region list refuses them; a region file that does not load leaves the
@@ -70,14 +82,18 @@ class Stream {
 
   // One picture: planes Y, Cb, Cr of the stream's size (chroma (w+1)/2 x
   // (h+1)/2), rows `stride` bytes apart (negative for bottom-up). The output
-  // planes may not overlap the input.
-  void process(const InPlane in[3], const OutPlane out[3]);
+  // planes may not overlap the input. `prev` and `next` are the pictures
+  // before and after (method 6 reads them), null where there is none.
+  void process(const InPlane in[3], const OutPlane out[3], const InPlane* prev = nullptr,
+               const InPlane* next = nullptr);
 
   // The same on frames in the engine's layout at the padded size (a
   // Yuv420Frame: Y, V = Cr, U = Cb), whose padding the caller filled with
   // padEngineFrame; `out` gets the whole padded frame. Spares the copies of
-  // process() for callers that read straight into such frames.
-  void processPadded(const uint8_t* in, uint8_t* out);
+  // process() for callers that read straight into such frames. `prev` and
+  // `next` as for process(), in the same layout.
+  void processPadded(const uint8_t* in, uint8_t* out, const uint8_t* prev = nullptr,
+                     const uint8_t* next = nullptr);
 
   // Turns `out`, the padded result of the last processPadded, into a picture
   // of what the filter did there: the chroma of every 2x2 group with a pixel
@@ -94,7 +110,10 @@ class Stream {
   FrameGeometry geometry_;
   DeinterlaceParameters params_ = kDefaultParameters;
   Field keptField_ = Field::Bottom;
+  bool topFieldFirst_ = true;
+  const uint8_t* lastIn_ = nullptr;  // the input of the last processPadded, for the view
   MEDeinterlacer engine_;
+  TemporalDeinterlacer temporal_;
   CRectList region_;
   bool regionEmpty_ = true;  // every block processed: the mask changes nothing
   std::unique_ptr<int32_t[]> mask_;
@@ -104,7 +123,7 @@ class Stream {
     void operator()(uint8_t* p) const;
   };
   using Buffer = std::unique_ptr<uint8_t, FreeDeleter>;
-  Buffer paddedIn_, paddedOut_, mirroredIn_, mirroredOut_;
+  Buffer paddedIn_, paddedOut_, mirroredIn_, mirroredOut_, paddedPrev_, paddedNext_;
 };
 
 }  // namespace wdi::core

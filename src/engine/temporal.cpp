@@ -1,0 +1,277 @@
+#include "engine/temporal.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/cpu.h"
+
+namespace wdi {
+
+namespace {
+
+constexpr int32_t kBlockWidth = 16;  // luma columns
+constexpr int32_t kBlockRows = 8;    // luma field rows
+constexpr int32_t kRangeX = 16;
+constexpr int32_t kRangeY = 4;
+constexpr uint32_t kCoarseAbove = 512;
+constexpr int kMaxSteps = 16;
+constexpr int kStillChange = 2;
+constexpr int kDiagonalMargin = 16;
+
+constexpr MotionVector kCoarse[] = {{-8, 0},  {8, 0},  {-4, 0}, {4, 0},
+                                    {-12, 0}, {12, 0}, {0, -2}, {0, 2}};
+constexpr MotionVector kSteps[] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
+
+inline int absDiff(int a, int b) { return a > b ? a - b : b - a; }
+
+// The edge-following spatial prediction of pixel x from the kept rows.
+inline int spatial(const TemporalRows& r, int32_t x) {
+  const uint8_t* u = r.up;
+  const uint8_t* l = r.down;
+  auto cost = [&](int k) {
+    return absDiff(u[x - 1 + k], l[x - 1 - k]) + absDiff(u[x + k], l[x - k]) +
+           absDiff(u[x + 1 + k], l[x + 1 - k]);
+  };
+  // The first least diagonal, taken only where it fits clearly better.
+  int best = INT32_MAX;
+  int bestK = 0;
+  for (const int k : {-1, 1, -2, 2}) {
+    const int c = cost(k);
+    if (c < best) {
+      best = c;
+      bestK = k;
+    }
+  }
+  if (2 * best + kDiagonalMargin < cost(0)) return (u[x + bestK] + l[x - bestK] + 1) >> 1;
+  const int cubic = (-r.up3[x] + 9 * (u[x] + l[x]) - r.down3[x] + 8) >> 4;
+  return std::clamp(cubic, 0, 255);
+}
+
+}  // namespace
+
+uint32_t temporalBlockSadC(const uint8_t* b, const uint8_t* a, ptrdiff_t stride,
+                           const uint8_t* guide, ptrdiff_t guideStride) {
+  uint32_t sum = 0;
+  for (int row = 0; row < kBlockRows; ++row) {
+    for (int x = 0; x < kBlockWidth; ++x) {
+      sum += static_cast<uint32_t>(absDiff(b[x], a[x]));
+      sum += static_cast<uint32_t>(absDiff((b[x] + a[x] + 1) >> 1, guide[x]));
+    }
+    b += stride;
+    a += stride;
+    guide += guideStride;
+  }
+  return sum;
+}
+
+void temporalSpanC(const TemporalRows& r, int32_t x0, int32_t n) {
+  for (int32_t j = 0; j < n; ++j) {
+    const int32_t x = x0 + j;
+    const int c = r.up[x];
+    const int e = r.down[x];
+    const int change0 = absDiff(r.b0[j], r.a0[j]);
+    const int changeM = absDiff(r.b[j], r.a[j]);
+    // Not displaced where that matches at least as well.
+    // Not displaced where the block does not move or where standing still matches.
+    const bool still = r.b0 == r.b || change0 <= kStillChange;
+    const int change = still ? change0 : changeM;
+    const int d = still ? (r.b0[j] + r.a0[j] + 1) >> 1 : (r.b[j] + r.a[j] + 1) >> 1;
+    if (still && std::max({change, absDiff(r.prevUp[x], c), absDiff(r.prevDown[x], e),
+                           absDiff(r.nextUp[x], c), absDiff(r.nextDown[x], e)}) <= kStillChange) {
+      r.out[x] = static_cast<uint8_t>(d);
+      continue;
+    }
+    const int bu = still ? (r.bUp0[j] + r.aUp0[j] + 1) >> 1 : (r.bUp[j] + r.aUp[j] + 1) >> 1;
+    const int fd =
+        still ? (r.bDown0[j] + r.aDown0[j] + 1) >> 1 : (r.bDown[j] + r.aDown[j] + 1) >> 1;
+    const int hi = std::max({d - e, d - c, std::min(bu - c, fd - e)});
+    const int lo = std::min({d - e, d - c, std::max(bu - c, fd - e)});
+    const int diff = std::max({change >> 1, lo, -hi});
+    r.out[x] = static_cast<uint8_t>(std::clamp(spatial(r, x), d - diff, d + diff));
+  }
+}
+
+TemporalKernels makeTemporalKernels(uint32_t flags) {
+  TemporalKernels k{temporalBlockSadC, temporalSpanC};
+  if (flags & kCpuSse2) k = {temporalBlockSadSse2, temporalSpanSse2};
+  if (flags & kCpuAvx2) k.span = temporalSpanAvx2;
+  return k;
+}
+
+void TemporalDeinterlacer::init(uint32_t width, uint32_t height) {
+  width_ = width;
+  height_ = height;
+  vectors_.reset(new MotionVector[static_cast<size_t>(blocksX()) * blocksY()]);
+  edgeRows_.reset(new uint8_t[2 * (static_cast<size_t>(width) + 2 * kTemporalMargin)]);
+  guide_.reset(new uint8_t[static_cast<size_t>(width) * height / 2]);
+}
+
+// Vectors of the luma blocks; b and a are the first rows of the missing
+// fields B and A, field rows fieldStride bytes apart.
+void TemporalDeinterlacer::search(const uint8_t* b, const uint8_t* a, const uint8_t* cur,
+                                  int keptParity) {
+  const TemporalKernels k = makeTemporalKernels(cpuFlags());
+  const auto bw = static_cast<int32_t>(blocksX());
+  const auto bh = static_cast<int32_t>(blocksY());
+  const auto w = static_cast<int32_t>(width_);
+  const auto h = static_cast<int32_t>(height_);
+  const int32_t fieldStride = 2 * w;
+  const int32_t fieldRows = h / 2;
+  for (int32_t i = 0; i < fieldRows; ++i) {
+    const int32_t y = 2 * i + 1 - keptParity;
+    const uint8_t* up = cur + std::clamp(y - 1, keptParity, h - 2 + keptParity) * w;
+    const uint8_t* down = cur + std::clamp(y + 1, keptParity, h - 2 + keptParity) * w;
+    uint8_t* g = guide_.get() + static_cast<ptrdiff_t>(i) * w;
+    for (int32_t x = 0; x < w; ++x) g[x] = static_cast<uint8_t>((up[x] + down[x] + 1) >> 1);
+  }
+  for (int32_t by = 0; by < bh; ++by) {
+    const int32_t top = by * kBlockRows;
+    for (int32_t bx = 0; bx < bw; ++bx) {
+      const int32_t left = bx * kBlockWidth;
+      const ptrdiff_t origin = static_cast<ptrdiff_t>(top) * fieldStride + left;
+      const uint8_t* guide = guide_.get() + static_cast<ptrdiff_t>(top) * w + left;
+      uint32_t best = UINT32_MAX;
+      MotionVector bestV{0, 0};
+      auto tryVector = [&](MotionVector v) {
+        const int32_t mx = v.x;
+        const int32_t my = v.y;
+        if (std::abs(mx) > kRangeX || std::abs(my) > kRangeY || left - std::abs(mx) < 0 ||
+            left + kBlockWidth + std::abs(mx) > w || top - std::abs(my) < 0 ||
+            top + kBlockRows + std::abs(my) > fieldRows) {
+          return false;
+        }
+        const ptrdiff_t shift = static_cast<ptrdiff_t>(my) * fieldStride + mx;
+        const uint32_t sad =
+            k.blockSad(b + origin - shift, a + origin + shift, fieldStride, guide, w);
+        if (sad >= best) return false;
+        best = sad;
+        bestV = v;
+        return true;
+      };
+      MotionVector* field = vectors_.get();
+      tryVector({0, 0});
+      if (bx > 0) tryVector(field[by * bw + bx - 1]);
+      if (by > 0) tryVector(field[(by - 1) * bw + bx]);
+      if (by > 0 && bx + 1 < bw) tryVector(field[(by - 1) * bw + bx + 1]);
+      if (best > kCoarseAbove) {
+        for (const MotionVector v : kCoarse) tryVector(v);
+      }
+      for (int step = 0; step < kMaxSteps; ++step) {
+        const MotionVector from = bestV;
+        for (const MotionVector s : kSteps) {
+          tryVector({static_cast<int8_t>(from.x + s.x), static_cast<int8_t>(from.y + s.y)});
+        }
+        if (bestV.x == from.x && bestV.y == from.y) break;
+      }
+      field[by * bw + bx] = bestV;
+    }
+  }
+}
+
+// Rebuilds the rows of the missing parity of one plane (shift 0 luma, 1
+// chroma) and copies the kept ones.
+void TemporalDeinterlacer::rebuildPlane(const Plane& p, int keptParity, bool keptFirst, int shift) {
+  const TemporalKernels k = makeTemporalKernels(cpuFlags());
+  const int32_t w = p.width;
+  const int32_t h = p.height;
+  const int missing = 1 - keptParity;
+  const uint8_t* fieldB = keptFirst ? p.prev : p.cur;
+  const uint8_t* fieldA = keptFirst ? p.cur : p.next;
+  const int32_t fieldRows = h / 2;
+  const int32_t blockWidth = kBlockWidth >> shift;
+  const int32_t blockRows = kBlockRows >> shift;
+  const auto bw = static_cast<int32_t>(blocksX());
+  auto row = [&](const uint8_t* plane, int32_t r) { return plane + static_cast<ptrdiff_t>(r) * w; };
+  auto keptRow = [&](int32_t r) { return std::clamp(r, keptParity, h - 2 + keptParity); };
+  auto missingRow = [&](int32_t i) { return 2 * std::clamp(i, 0, fieldRows - 1) + missing; };
+
+  for (int32_t r = keptParity; r < h; r += 2) std::memcpy(p.out + r * w, row(p.cur, r), w);
+
+  // Kept rows with their edge columns repeated, so the kernels never clamp a
+  // column; the row below one missing row is the row above the next.
+  const int32_t padded = w + 2 * kTemporalMargin;
+  uint8_t* edge[2] = {edgeRows_.get() + kTemporalMargin,
+                      edgeRows_.get() + padded + kTemporalMargin};
+  auto fillEdge = [&](uint8_t* dst, int32_t r) {
+    const uint8_t* src = row(p.cur, r);
+    std::memcpy(dst, src, w);
+    std::memset(dst - kTemporalMargin, src[0], kTemporalMargin);
+    std::memset(dst + w, src[w - 1], kTemporalMargin);
+  };
+  int32_t edgeRow[2] = {-1, -1};
+  auto edgeOf = [&](int32_t r) -> const uint8_t* {
+    for (int s = 0; s < 2; ++s) {
+      if (edgeRow[s] == r) return edge[s];
+    }
+    // Replace the slot not holding the other row in use.
+    const int s = edgeRow[0] == r - 2 || edgeRow[0] == r + 2 ? 1 : 0;
+    fillEdge(edge[s], r);
+    edgeRow[s] = r;
+    return edge[s];
+  };
+
+  TemporalRows rows{};
+  for (int32_t i = 0; i < fieldRows; ++i) {
+    const int32_t y = 2 * i + missing;
+    const int32_t up = keptRow(y - 1);
+    const int32_t down = keptRow(y + 1);
+    rows.up = edgeOf(up);
+    rows.down = edgeOf(down);
+    rows.up3 = row(p.cur, keptRow(y - 3));
+    rows.down3 = row(p.cur, keptRow(y + 3));
+    rows.prevUp = row(p.prev, up);
+    rows.prevDown = row(p.prev, down);
+    rows.nextUp = row(p.next, up);
+    rows.nextDown = row(p.next, down);
+    rows.out = p.out + static_cast<ptrdiff_t>(y) * w;
+    const MotionVector* blockRow = vectors_.get() + (i / blockRows) * bw;
+    // Runs of blocks with the same vector in one call.
+    for (int32_t bx = 0; bx < bw;) {
+      int32_t end = bx + 1;
+      while (end < bw && blockRow[end].x == blockRow[bx].x && blockRow[end].y == blockRow[bx].y) {
+        ++end;
+      }
+      const int32_t mx = blockRow[bx].x / (1 << shift);
+      const int32_t my = blockRow[bx].y / (1 << shift);
+      const int32_t x0 = bx * blockWidth;
+      rows.b0 = row(fieldB, y) + x0;
+      rows.a0 = row(fieldA, y) + x0;
+      rows.bUp0 = row(fieldB, missingRow(i - 1)) + x0;
+      rows.aUp0 = row(fieldA, missingRow(i - 1)) + x0;
+      rows.bDown0 = row(fieldB, missingRow(i + 1)) + x0;
+      rows.aDown0 = row(fieldA, missingRow(i + 1)) + x0;
+      rows.b = row(fieldB, missingRow(i - my)) + x0 - mx;
+      rows.a = row(fieldA, missingRow(i + my)) + x0 + mx;
+      rows.bUp = row(fieldB, missingRow(i - 1 - my)) + x0 - mx;
+      rows.aUp = row(fieldA, missingRow(i - 1 + my)) + x0 + mx;
+      rows.bDown = row(fieldB, missingRow(i + 1 - my)) + x0 - mx;
+      rows.aDown = row(fieldA, missingRow(i + 1 + my)) + x0 + mx;
+      k.span(rows, x0, (end - bx) * blockWidth);
+      bx = end;
+    }
+  }
+}
+
+void TemporalDeinterlacer::process(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
+                                   uint8_t* out, bool keepTop, bool keptFirst) {
+  if (prev == nullptr) prev = next != nullptr ? next : cur;
+  if (next == nullptr) next = prev;
+  const auto w = static_cast<int32_t>(width_);
+  const auto h = static_cast<int32_t>(height_);
+  const int keptParity = keepTop ? 0 : 1;
+  const int missing = 1 - keptParity;
+  const uint8_t* fieldB = keptFirst ? prev : cur;
+  const uint8_t* fieldA = keptFirst ? cur : next;
+  search(fieldB + missing * w, fieldA + missing * w, cur, keptParity);
+
+  const size_t luma = static_cast<size_t>(w) * h;
+  rebuildPlane({prev, cur, next, out, w, h}, keptParity, keptFirst, 0);
+  for (const size_t offset : {luma, luma + luma / 4}) {
+    rebuildPlane({prev + offset, cur + offset, next + offset, out + offset, w / 2, h / 2},
+                 keptParity, keptFirst, 1);
+  }
+}
+
+}  // namespace wdi

@@ -1,0 +1,126 @@
+// Method 6, temporal area based: rebuilds the missing field of a frame from the
+// frame itself and its neighbours in time, on frames in the engine's layout
+// (Y w x h, then V and U w/2 x h/2; w, h multiples of 16).
+//
+// The algorithm, per frame (t is the time of the kept field; one field period
+// is one unit):
+//
+// 1. The two fields of the missing parity nearest in time, B at t-1 and A at
+//    t+1: when the kept field is the earlier of its frame, B is the previous
+//    frame's missing field and A the current frame's own; else B is the
+//    current frame's and A the next frame's. The kept field of the previous
+//    and the next frame (t-2, t+2) are Kp and Kn.
+// 2. Motion, on luma, per block of 16 columns x 8 field rows, in raster
+//    order: a vector m = (mx, my) (columns, field rows) whose cost
+//    SAD(m) = sum |B(x - m) - A(x + m)| over the block is least among the
+//    candidates tried, in this order, a candidate replacing the best only
+//    when its cost is strictly lower: (0,0); the vectors of the left, upper
+//    and upper-right blocks; when the best cost is then above 512, the
+//    coarse set (-8,0) (8,0) (-4,0) (4,0) (-12,0) (12,0) (0,-2) (0,2); then
+//    steps from the best to its four neighbours (-1,0) (1,0) (0,-1) (0,1),
+//    moving to the best improving one, at most 16 times. Only vectors with
+//    |mx| <= 16, |my| <= 4 and both displaced blocks inside the field are
+//    tried. Chroma uses the block's vector halved (rounded toward zero) on
+//    8 x 4 blocks.
+// 3. Per missing pixel, with c, e the kept pixels above and below and bp, ap
+//    the pixels of B and A displaced by -m and +m:
+//    d = (bp + ap + 1) >> 1 (the motion-compensated prediction), r = |bp - ap|.
+//    The same with m = 0 gives d0 and r0; where r0 <= r the pixel takes
+//    m = 0 instead (the block's vector is the motion of most of the block,
+//    not of what stands still beside a moving edge).
+//    Still: when m = 0 and r and the changes |Kp - C|, |Kn - C| of the kept
+//    rows above and below are all at most 2, the result is d (a still area
+//    keeps its woven rows: B = A = the woven row there).
+//    Otherwise: bu, fd = the same prediction one field row above and below;
+//    hi = max(d - e, d - c, min(bu - c, fd - e)), lo = min(d - e, d - c,
+//    max(bu - c, fd - e)), diff = max(r >> 1, lo, -hi); the result is the
+//    spatial prediction sp clamped to [d - diff, d + diff] (no overshoot
+//    beyond what the neighbours in time and space allow).
+//    sp follows edges: for k in 0, -1, 1, -2, 2 the cost
+//    |U(x-1+k) - L(x-1-k)| + |U(x+k) - L(x-k)| + |U(x+1+k) - L(x+1-k)| of the
+//    kept rows U above and L below (columns clamped to the plane), the first
+//    least cost wins; k = 0 gives the cubic (-U3 + 9U + 9L - L3 + 8) >> 4
+//    clipped to 0..255 (U3, L3 the kept rows three rows away, clamped to the
+//    plane), else (U(x+k) + L(x-k) + 1) >> 1.
+//    Rows outside the plane are replaced by the nearest row of the same
+//    parity inside it, columns outside it by the nearest column.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace wdi {
+
+// The rows a run of missing pixels x0 .. x0+n-1 reads. up and down are
+// indexed by column and readable from -16 to width+15 (edge columns
+// repeated); up3 .. nextDown are indexed by column; b .. aDown start at the
+// run's first pixel, displaced by the vector: b[j] = B(x0 + j - mx) in field
+// row i - my, a[j] = A(x0 + j + mx) in row i + my.
+struct TemporalRows {
+  const uint8_t *up3, *up, *down, *down3;                  // kept rows y-3, y-1, y+1, y+3
+  const uint8_t *prevUp, *prevDown;                        // Kp rows y-1, y+1
+  const uint8_t *nextUp, *nextDown;                        // Kn rows y-1, y+1
+  const uint8_t *b, *a;                                    // displaced B, A in row y
+  const uint8_t *bUp, *aUp, *bDown, *aDown;                // the same one field row above and below
+  const uint8_t *b0, *a0, *bUp0, *aUp0, *bDown0, *aDown0;  // the same not displaced
+  uint8_t* out;                                            // indexed by column
+};
+
+// Columns readable left and right of a plane row in TemporalRows::up, down.
+constexpr int32_t kTemporalMargin = 16;
+
+struct TemporalKernels {
+  // The cost of a vector on a 16 x 8 block: sum |b - a| + |((b + a + 1) >> 1) - guide|,
+  // rows of b and a `stride` bytes apart, of guide `guideStride`.
+  uint32_t (*blockSad)(const uint8_t* b, const uint8_t* a, ptrdiff_t stride, const uint8_t* guide,
+                       ptrdiff_t guideStride);
+  // Builds pixels x0 .. x0+n-1 of a missing row.
+  void (*span)(const TemporalRows& rows, int32_t x0, int32_t n);
+};
+
+uint32_t temporalBlockSadC(const uint8_t* b, const uint8_t* a, ptrdiff_t stride,
+                           const uint8_t* guide, ptrdiff_t guideStride);
+void temporalSpanC(const TemporalRows& rows, int32_t x0, int32_t n);
+uint32_t temporalBlockSadSse2(const uint8_t* b, const uint8_t* a, ptrdiff_t stride,
+                              const uint8_t* guide, ptrdiff_t guideStride);
+void temporalSpanSse2(const TemporalRows& rows, int32_t x0, int32_t n);
+void temporalSpanAvx2(const TemporalRows& rows, int32_t x0, int32_t n);
+
+TemporalKernels makeTemporalKernels(uint32_t cpuFlags);
+
+struct MotionVector {
+  int8_t x, y;
+};
+
+class TemporalDeinterlacer {
+ public:
+  // Allocates the vector field; throws std::bad_alloc.
+  void init(uint32_t width, uint32_t height);
+  // prev and next may be null (the first and last frame): the neighbour that
+  // exists stands in for the missing one, or the current frame for both.
+  // `keepTop`: rows 0, 2, ... are kept; `keptFirst`: the kept field is the
+  // earlier of its frame in time. `out` may not overlap the inputs.
+  void process(const uint8_t* prev, const uint8_t* cur, const uint8_t* next, uint8_t* out,
+               bool keepTop, bool keptFirst);
+  // The vectors of the last frame, blocksX() x blocksY() in raster order.
+  const MotionVector* vectors() const { return vectors_.get(); }
+  uint32_t blocksX() const { return width_ / 16; }
+  uint32_t blocksY() const { return height_ / 16; }
+
+ private:
+  struct Plane {
+    const uint8_t *prev, *cur, *next;
+    uint8_t* out;
+    int32_t width, height;
+  };
+  void search(const uint8_t* b, const uint8_t* a, const uint8_t* cur, int keptParity);
+  void rebuildPlane(const Plane& p, int keptParity, bool keptFirst, int shift);
+
+  uint32_t width_ = 0, height_ = 0;
+  std::unique_ptr<MotionVector[]> vectors_;
+  std::unique_ptr<uint8_t[]> edgeRows_;
+  std::unique_ptr<uint8_t[]> guide_;  // the missing luma rows as the kept rows' averages  // two
+                                      // kept rows with repeated edge columns
+};
+
+}  // namespace wdi

@@ -1,0 +1,156 @@
+// Method 6: every kernel level against the scalar definition, and what the
+// method promises of still pictures and of the frames at the ends.
+#include "engine/temporal.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "platform/cpu.h"
+#include "support/guarded_buffer.h"
+#include "support/kernel_levels.h"
+
+namespace wdi {
+namespace {
+
+using Frame = std::vector<uint8_t>;
+
+// A picture with fine detail everywhere (noise, or smooth waves), moved by (dx, dy) pixels
+// per picture.
+Frame texture(uint32_t w, uint32_t h, int dx, int dy, int t, uint32_t seed, bool smooth = false) {
+  std::mt19937 rng(seed);
+  std::vector<uint8_t> base(size_t{4} * w * h);
+  for (size_t i = 0; i < base.size(); ++i) {
+    const double x = static_cast<double>(i % (2 * w)), y = static_cast<double>(i / (2 * w));
+    base[i] = static_cast<uint8_t>(smooth ? 128 + 60 * std::sin(x * 0.31) * std::cos(y * 0.17) +
+                                                40 * std::sin(x * 0.07 + y * 0.23)
+                                          : static_cast<double>(rng() & 255));
+  }
+  Frame f(size_t{w} * h * 3 / 2);
+  for (uint32_t y = 0; y < h; ++y) {
+    for (uint32_t x = 0; x < w; ++x) {
+      const size_t sx = (x + w + static_cast<uint32_t>(dx * t)) % (2 * w);
+      const size_t sy = (y + h + static_cast<uint32_t>(dy * t)) % (2 * h);
+      f[size_t{y} * w + x] = base[sy * 2 * w + sx];
+    }
+  }
+  for (size_t i = size_t{w} * h; i < f.size(); ++i) f[i] = static_cast<uint8_t>(rng());
+  return f;
+}
+
+// Interlaced frame n of pictures moving at (dx, dy): top field of picture 2n, bottom of 2n+1.
+Frame woven(uint32_t w, uint32_t h, int dx, int dy, int n, bool smooth = false) {
+  const Frame a = texture(w, h, dx, dy, 2 * n, 7, smooth);
+  const Frame b = texture(w, h, dx, dy, 2 * n + 1, 7, smooth);
+  Frame f = a;
+  for (uint32_t y = 1; y < h; y += 2) std::copy_n(&b[size_t{y} * w], w, &f[size_t{y} * w]);
+  for (size_t off : {size_t{w} * h, size_t{w} * h * 5 / 4}) {
+    for (uint32_t y = 1; y < h / 2; y += 2) {
+      std::copy_n(&b[off + size_t{y} * w / 2], w / 2, &f[off + size_t{y} * w / 2]);
+    }
+  }
+  return f;
+}
+
+test::GuardedBuffer run(uint32_t flags, uint32_t w, uint32_t h, const Frame* prev, const Frame& cur,
+                        const Frame* next, bool top, bool first) {
+  cpuSetMask(flags);
+  TemporalDeinterlacer t;
+  t.init(w, h);
+  test::GuardedBuffer out(cur.size());
+  t.process(prev ? prev->data() : nullptr, cur.data(), next ? next->data() : nullptr, out.data(),
+            top, first);
+  cpuSetMask(kCpuAllFlags);
+  return out;
+}
+
+Frame runAll(uint32_t w, uint32_t h, const Frame* prev, const Frame& cur, const Frame* next,
+             bool top, bool first) {
+  const test::GuardedBuffer out = run(kCpuAllFlags, w, h, prev, cur, next, top, first);
+  return Frame(out.data(), out.data() + out.size());
+}
+
+class TemporalLevel : public test::LevelTest {};
+
+// Random noise (every edge value of the arithmetic), moving and still content, every kept
+// field and field order, every combination of missing neighbours, two sizes.
+TEST_P(TemporalLevel, GivesTheScalarBytes) {
+  for (const auto& [w, h] : {std::pair<uint32_t, uint32_t>{16, 16}, {80, 48}}) {
+    for (const auto& [dx, dy] : {std::pair{0, 0}, {3, 2}, {-7, 0}, {1, -4}}) {
+      const Frame f0 = woven(w, h, dx, dy, 0), f1 = woven(w, h, dx, dy, 1),
+                  f2 = woven(w, h, dx, dy, 2);
+      std::mt19937 rng(w + dx);
+      Frame noise(f1.size());
+      for (auto& v : noise) v = static_cast<uint8_t>(rng() % 3 == 0 ? (rng() & 1) * 255 : rng());
+      for (int ends = 0; ends < 4; ++ends) {
+        for (int mode = 0; mode < 4; ++mode) {
+          const bool top = mode & 1, first = mode & 2;
+          const Frame* prev = ends & 1 ? &f0 : nullptr;
+          const Frame* next = ends & 2 ? &f2 : nullptr;
+          SCOPED_TRACE(testing::Message() << w << "x" << h << " motion " << dx << "," << dy
+                                          << " ends " << ends << " mode " << mode);
+          EXPECT_TRUE(test::sameBytes(run(0, w, h, prev, f1, next, top, first),
+                                      run(flags_, w, h, prev, f1, next, top, first), w));
+          EXPECT_TRUE(test::sameBytes(run(0, w, h, &f0, noise, &f2, top, first),
+                                      run(flags_, w, h, &f0, noise, &f2, top, first), w));
+        }
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, TemporalLevel, WDI_SIMD_KERNEL_LEVELS, test::levelName);
+
+TEST(Temporal, KeepsAStillPictureExactlyAndItsKeptRowsAlways) {
+  const uint32_t w = 64, h = 32;
+  const Frame still = woven(w, h, 0, 0, 0);  // the same picture in both fields
+  for (int mode = 0; mode < 4; ++mode) {
+    // A lone frame, the first and the last of a stream, and one inside it.
+    EXPECT_EQ(runAll(w, h, nullptr, still, nullptr, mode & 1, mode & 2), still);
+    EXPECT_EQ(runAll(w, h, nullptr, still, &still, mode & 1, mode & 2), still);
+    EXPECT_EQ(runAll(w, h, &still, still, nullptr, mode & 1, mode & 2), still);
+    const Frame moving = woven(w, h, 5, 2, 1);
+    const Frame out = runAll(w, h, &still, moving, &still, mode & 1, mode & 2);
+    for (uint32_t y = (mode & 1) ? 0 : 1; y < h; y += 2) {
+      ASSERT_TRUE(std::equal(&out[size_t{y} * w], &out[size_t{y} * w] + w, &moving[size_t{y} * w]))
+          << "kept row " << y;
+    }
+  }
+}
+
+TEST(Temporal, FindsAPanAndRebuildsItsRowsFromTheNeighbours) {
+  // A pan of 2 pixels per picture: B and A lie 4 pixels apart, the vector is (2, 0).
+  const uint32_t w = 128, h = 64;
+  const Frame f0 = woven(w, h, 2, 0, 0, true), f1 = woven(w, h, 2, 0, 1, true),
+              f2 = woven(w, h, 2, 0, 2, true);
+  cpuSetMask(kCpuAllFlags);
+  TemporalDeinterlacer t;
+  t.init(w, h);
+  Frame out(f1.size());
+  t.process(&f0[0], &f1[0], &f2[0], &out[0], false, false);
+  // The inner blocks (the search keeps vectors inside the field).
+  for (uint32_t by = 1; by + 1 < t.blocksY(); ++by) {
+    for (uint32_t bx = 2; bx + 2 < t.blocksX(); ++bx) {
+      const MotionVector v = t.vectors()[by * t.blocksX() + bx];
+      EXPECT_EQ(v.x, -2) << bx << "," << by;
+      EXPECT_EQ(v.y, 0) << bx << "," << by;
+    }
+  }
+  // Their rebuilt top rows come within 1 on average of picture 3's (the time of the kept
+  // bottom field).
+  const Frame truth = texture(w, h, 2, 0, 3, 7, true);
+  long error = 0, count = 0;
+  for (uint32_t y = 16; y < 48; y += 2) {
+    for (uint32_t x = 32; x < 96; ++x) {
+      error += std::abs(out[y * w + x] - truth[y * w + x]);
+      ++count;
+    }
+  }
+  EXPECT_LT(error, count);
+}
+
+}  // namespace
+}  // namespace wdi

@@ -28,10 +28,11 @@ extern "C" {
 #define WDI_ERR_INTERNAL (-7)
 
 /* Options (wdi_set_option). Defaults in brackets. */
-#define WDI_OPTION_METHOD                                                                          \
-  0                              /* 0 none, 1 only even rows, 2 simple interpolation, 3 area based \
-                                    interpolation, 4 area based motion estimation, 5 advanced [4] */
-#define WDI_OPTION_SEARCH_AREA 1 /* -2147483648..2147483647 [16] */
+/* 0 none, 1 only even rows, 2 simple interpolation, 3 area based interpolation, 4 area based
+ * motion estimation, 5 advanced, 6 temporal area based (reads the pictures before and after:
+ * wdi_process_temporal) [4] */
+#define WDI_OPTION_METHOD 0
+#define WDI_OPTION_SEARCH_AREA 1              /* -2147483648..2147483647 [16] */
 #define WDI_OPTION_DETECTION_THRESHOLD 2      /* 32-bit pattern [48] */
 #define WDI_OPTION_BLOCK_DISTANCE_THRESHOLD 3 /* 32-bit pattern [8192] */
 #define WDI_OPTION_REPLACEMENT_THRESHOLD 4    /* -2147483648..2147483647 [0] */
@@ -41,6 +42,11 @@ extern "C" {
 /* The field kept (wdi_set_kept_field). */
 #define WDI_FIELD_BOTTOM 0 /* rows 1, 3, 5, ... kept (the default) */
 #define WDI_FIELD_TOP 1    /* rows 0, 2, 4, ... kept */
+
+/* Which field of a picture comes first in time (wdi_set_field_order); method 6
+ * reads the fields nearest the kept one by it. */
+#define WDI_TOP_FIELD_FIRST 0 /* the default */
+#define WDI_BOTTOM_FIELD_FIRST 1
 
 typedef struct wdi_stream wdi_stream;
 
@@ -71,6 +77,9 @@ int wdi_get_option(const wdi_stream* stream, int option, long* value);
 /* WDI_FIELD_BOTTOM or WDI_FIELD_TOP. */
 int wdi_set_kept_field(wdi_stream* stream, int field);
 
+/* WDI_TOP_FIELD_FIRST or WDI_BOTTOM_FIELD_FIRST. */
+int wdi_set_field_order(wdi_stream* stream, int order);
+
 /* The processing region: an ordered list of rectangles, edges inclusive, in
  * luma pixels from the top-left corner. A pixel takes the kind of the last
  * rectangle that contains it (include != 0: processed, 0: kept as it is);
@@ -88,6 +97,16 @@ int wdi_load_region(wdi_stream* stream, const char* path);
  * The output may not overlap the input. */
 int wdi_process(wdi_stream* stream, const unsigned char* const in[3], const ptrdiff_t in_stride[3],
                 unsigned char* const out[3], const ptrdiff_t out_stride[3]);
+
+/* The same with the pictures before and after `in` in time (planes and strides as for `in`),
+ * which method 6 reads; prev or next NULL (with its strides) where there is none: the
+ * first and the last picture of a stream. Other methods ignore them. wdi_process is this
+ * call with both NULL. */
+int wdi_process_temporal(wdi_stream* stream, const unsigned char* const prev[3],
+                         const ptrdiff_t prev_stride[3], const unsigned char* const in[3],
+                         const ptrdiff_t in_stride[3], const unsigned char* const next[3],
+                         const ptrdiff_t next_stride[3], unsigned char* const out[3],
+                         const ptrdiff_t out_stride[3]);
 
 #ifdef __cplusplus
 }

@@ -101,7 +101,7 @@ int wdi_set_option(wdi_stream* stream, int option, long value) {
   bool ok = false;
   switch (option) {
     case WDI_OPTION_METHOD:
-      ok = toInt32(value, 0, 5, &p.method);
+      ok = toInt32(value, 0, wdi::core::kLastMethod, &p.method);
       break;
     case WDI_OPTION_SEARCH_AREA:
       ok = toInt32(value, kInt32Min, kInt32Max, &p.searchArea);
@@ -193,23 +193,47 @@ int wdi_load_region(wdi_stream* stream, const char* path) {
   return guarded([&] { return code(stream->core->loadRegion(path)); });
 }
 
-int wdi_process(wdi_stream* stream, const unsigned char* const in[3], const ptrdiff_t in_stride[3],
-                unsigned char* const out[3], const ptrdiff_t out_stride[3]) {
-  if (stream == nullptr || in == nullptr || in_stride == nullptr || out == nullptr ||
-      out_stride == nullptr) {
+int wdi_set_field_order(wdi_stream* stream, int order) {
+  if (stream == nullptr || (order != WDI_TOP_FIELD_FIRST && order != WDI_BOTTOM_FIELD_FIRST)) {
     return WDI_ERR_INVALID_ARGUMENT;
   }
-  wdi::core::InPlane inPlanes[3];
+  stream->core->setTopFieldFirst(order == WDI_TOP_FIELD_FIRST);
+  return WDI_OK;
+}
+
+int wdi_process_temporal(wdi_stream* stream, const unsigned char* const prev[3],
+                         const ptrdiff_t prev_stride[3], const unsigned char* const in[3],
+                         const ptrdiff_t in_stride[3], const unsigned char* const next[3],
+                         const ptrdiff_t next_stride[3], unsigned char* const out[3],
+                         const ptrdiff_t out_stride[3]) {
+  if (stream == nullptr || in == nullptr || in_stride == nullptr || out == nullptr ||
+      out_stride == nullptr || (prev != nullptr && prev_stride == nullptr) ||
+      (next != nullptr && next_stride == nullptr)) {
+    return WDI_ERR_INVALID_ARGUMENT;
+  }
+  wdi::core::InPlane inPlanes[3], prevPlanes[3], nextPlanes[3];
   wdi::core::OutPlane outPlanes[3];
   for (int p = 0; p < 3; ++p) {
-    if (in[p] == nullptr || out[p] == nullptr) return WDI_ERR_INVALID_ARGUMENT;
+    if (in[p] == nullptr || out[p] == nullptr || (prev != nullptr && prev[p] == nullptr) ||
+        (next != nullptr && next[p] == nullptr)) {
+      return WDI_ERR_INVALID_ARGUMENT;
+    }
     inPlanes[p] = {in[p], in_stride[p]};
     outPlanes[p] = {out[p], out_stride[p]};
+    if (prev != nullptr) prevPlanes[p] = {prev[p], prev_stride[p]};
+    if (next != nullptr) nextPlanes[p] = {next[p], next_stride[p]};
   }
   return guarded([&] {
-    stream->core->process(inPlanes, outPlanes);
+    stream->core->process(inPlanes, outPlanes, prev != nullptr ? prevPlanes : nullptr,
+                          next != nullptr ? nextPlanes : nullptr);
     return WDI_OK;
   });
+}
+
+int wdi_process(wdi_stream* stream, const unsigned char* const in[3], const ptrdiff_t in_stride[3],
+                unsigned char* const out[3], const ptrdiff_t out_stride[3]) {
+  return wdi_process_temporal(stream, nullptr, nullptr, in, in_stride, nullptr, nullptr, out,
+                              out_stride);
 }
 
 }  // extern "C"

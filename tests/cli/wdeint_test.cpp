@@ -98,7 +98,7 @@ TEST_F(Wdeint, StandardInputAndOutput) {
 TEST_F(Wdeint, ThreadsAndKernelLevelsGiveTheSameBytes) {
   // 40x30 is padded; the content alternates combed and smooth frames.
   write("in.y4m", header(40, 30) + randomFrames(40, 30, 7, 9));
-  for (int method = 1; method <= 5; ++method) {
+  for (int method = 1; method <= 6; ++method) {
     const std::string m = " --method " + std::to_string(method) + " '" + path("in.y4m") + "' ";
     ASSERT_EQ(run("$W --threads 1" + m + "'" + path("t1.y4m") + "'"), 0) << read("err.txt");
     ASSERT_EQ(run("$W --threads 3" + m + "'" + path("t3.y4m") + "'"), 0) << read("err.txt");
@@ -191,30 +191,31 @@ std::vector<std::string> payloads(const std::string& y4m, size_t frameBytes) {
 
 TEST_F(Wdeint, FieldRateFramesAreTheFrameRateOutputsOfBothFieldsInTimeOrder) {
   const size_t bytes = 40 * 30 + 2 * 20 * 15;
-  for (const char* tag : {"It", "Ib", "Ip"}) {
-    write("in.y4m",
-          header(40, 30, std::string(" F30000:1001 ") + tag) + randomFrames(40, 30, 4, 5));
-    const std::string in = " '" + path("in.y4m") + "' ";
-    ASSERT_EQ(run("$W --keep-field top" + in + "'" + path("top.y4m") + "'"), 0);
-    ASSERT_EQ(run("$W" + in + "'" + path("bottom.y4m") + "'"), 0);
-    ASSERT_EQ(run("$W --rate field --threads 3" + in + "'" + path("f.y4m") + "'"), 0);
-    ASSERT_EQ(run("$W --rate field --threads 1 -v" + in + "'" + path("f1.y4m") + "'"), 0);
-    EXPECT_EQ(read("f.y4m"), read("f1.y4m"));
-    const bool bff = std::string(tag) == "Ib";
-    EXPECT_NE(read("err.txt").find(bff ? "bottom field first (header Ib)" : "top field first"),
-              std::string::npos)
-        << read("err.txt");
-    const std::string f = read("f.y4m");
-    EXPECT_EQ(f.substr(0, f.find('\n')), "YUV4MPEG2 W40 H30 F60000:1001 Ip");
-    const auto fields = payloads(f, bytes);
-    const auto top = payloads(read("top.y4m"), bytes);
-    const auto bottom = payloads(read("bottom.y4m"), bytes);
-    ASSERT_EQ(fields.size(), 8u);
-    for (size_t n = 0; n < 4; ++n) {
-      EXPECT_EQ(fields[2 * n], bff ? bottom[n] : top[n]) << tag << " " << n;
-      EXPECT_EQ(fields[2 * n + 1], bff ? top[n] : bottom[n]) << tag << " " << n;
+  for (const std::string method : {" --method 6", ""})
+    for (const char* tag : {"It", "Ib", "Ip"}) {
+      write("in.y4m",
+            header(40, 30, std::string(" F30000:1001 ") + tag) + randomFrames(40, 30, 4, 5));
+      const std::string in = method + " '" + path("in.y4m") + "' ";
+      ASSERT_EQ(run("$W --keep-field top" + in + "'" + path("top.y4m") + "'"), 0);
+      ASSERT_EQ(run("$W" + in + "'" + path("bottom.y4m") + "'"), 0);
+      ASSERT_EQ(run("$W --rate field --threads 3" + in + "'" + path("f.y4m") + "'"), 0);
+      ASSERT_EQ(run("$W --rate field --threads 1 -v" + in + "'" + path("f1.y4m") + "'"), 0);
+      EXPECT_EQ(read("f.y4m"), read("f1.y4m"));
+      const bool bff = std::string(tag) == "Ib";
+      EXPECT_NE(read("err.txt").find(bff ? "bottom field first (header Ib)" : "top field first"),
+                std::string::npos)
+          << read("err.txt");
+      const std::string f = read("f.y4m");
+      EXPECT_EQ(f.substr(0, f.find('\n')), "YUV4MPEG2 W40 H30 F60000:1001 Ip");
+      const auto fields = payloads(f, bytes);
+      const auto top = payloads(read("top.y4m"), bytes);
+      const auto bottom = payloads(read("bottom.y4m"), bytes);
+      ASSERT_EQ(fields.size(), 8u);
+      for (size_t n = 0; n < 4; ++n) {
+        EXPECT_EQ(fields[2 * n], bff ? bottom[n] : top[n]) << tag << method << " " << n;
+        EXPECT_EQ(fields[2 * n + 1], bff ? top[n] : bottom[n]) << tag << method << " " << n;
+      }
     }
-  }
   ASSERT_EQ(
       run("$W --rate field --field-order bff '" + path("in.y4m") + "' '" + path("b.y4m") + "'"), 0);
   EXPECT_EQ(payloads(read("b.y4m"), bytes)[0], payloads(read("bottom.y4m"), bytes)[0]);
@@ -222,7 +223,8 @@ TEST_F(Wdeint, FieldRateFramesAreTheFrameRateOutputsOfBothFieldsInTimeOrder) {
 
 TEST_F(Wdeint, SegmentsJoinToTheWholeRun) {
   write("in.y4m", header(40, 30) + randomFrames(40, 30, 7, 12));
-  for (const std::string opts : {"--method 4", "--method 5 --rate field --threads 3"}) {
+  for (const std::string opts : {"--method 4", "--method 5 --rate field --threads 3", "--method 6",
+                                 "--method 6 --rate field --threads 3"}) {
     const std::string in = " '" + path("in.y4m") + "' ";
     ASSERT_EQ(run("$W " + opts + in + "'" + path("whole.y4m") + "'"), 0);
     std::string joined;

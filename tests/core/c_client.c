@@ -1,5 +1,6 @@
 /* A C89 program on the installed library: deinterlaces the frames of an 8-bit
- * 4:2:0 YUV4MPEG2 file and writes them as raw planes (Y, Cb, Cr per frame).
+ * 4:2:0 YUV4MPEG2 file, each with the frames before and after it, and writes
+ * them as raw planes (Y, Cb, Cr per frame).
  * Usage: c_client IN.y4m OUT.raw bottom|top METHOD [REGION.rect] [+|-L,T,R,B] */
 #include <stdio.h>
 #include <stdlib.h>
@@ -29,9 +30,12 @@ int main(int argc, char** argv) {
   const char* tag;
   unsigned long w = 0, h = 0, cw, ch;
   size_t luma, chroma;
-  unsigned char* frame;
+  unsigned char* frames[3]; /* before, this one, after */
+  int have[3] = {0, 0, 0};
   unsigned char* result;
-  const unsigned char* planes_in[3];
+  const unsigned char* planes[3][3];
+  unsigned char* swap;
+  int i;
   unsigned char* planes_out[3];
   ptrdiff_t strides[3];
   wdi_stream* stream;
@@ -70,25 +74,43 @@ int main(int argc, char** argv) {
     if (status != WDI_OK) return fail(argv[6], status);
   }
 
-  frame = (unsigned char*)malloc(luma + 2 * chroma);
   result = (unsigned char*)malloc(luma + 2 * chroma);
-  if (frame == NULL || result == NULL) return 2;
+  if (result == NULL) return 2;
+  for (i = 0; i < 3; ++i) {
+    frames[i] = (unsigned char*)malloc(luma + 2 * chroma);
+    if (frames[i] == NULL) return 2;
+  }
   strides[0] = (ptrdiff_t)w;
   strides[1] = strides[2] = (ptrdiff_t)cw;
-  planes_in[0] = frame;
-  planes_in[1] = frame + luma;
-  planes_in[2] = frame + luma + chroma;
   planes_out[0] = result;
   planes_out[1] = result + luma;
   planes_out[2] = result + luma + chroma;
-  while (read_line(in, line, sizeof line)) {
-    if (fread(frame, 1, luma + 2 * chroma, in) != luma + 2 * chroma) return 2;
-    status = wdi_process(stream, planes_in, strides, planes_out, strides);
+  /* The frame after is read before a frame is processed. */
+  have[2] = read_line(in, line, sizeof line) &&
+            fread(frames[2], 1, luma + 2 * chroma, in) == luma + 2 * chroma;
+  for (;;) {
+    swap = frames[0];
+    frames[0] = frames[1];
+    frames[1] = frames[2];
+    frames[2] = swap;
+    have[0] = have[1];
+    have[1] = have[2];
+    if (!have[1]) break;
+    have[2] = read_line(in, line, sizeof line) &&
+              fread(frames[2], 1, luma + 2 * chroma, in) == luma + 2 * chroma;
+    for (i = 0; i < 3; ++i) {
+      planes[i][0] = frames[i];
+      planes[i][1] = frames[i] + luma;
+      planes[i][2] = frames[i] + luma + chroma;
+    }
+    status = wdi_process_temporal(stream, have[0] ? planes[0] : NULL, have[0] ? strides : NULL,
+                                  planes[1], strides, have[2] ? planes[2] : NULL,
+                                  have[2] ? strides : NULL, planes_out, strides);
     if (status != WDI_OK) return fail("process", status);
     if (fwrite(result, 1, luma + 2 * chroma, out) != luma + 2 * chroma) return 2;
   }
   wdi_destroy(stream);
-  free(frame);
+  for (i = 0; i < 3; ++i) free(frames[i]);
   free(result);
   fclose(in);
   return fclose(out) == 0 ? 0 : 2;

@@ -60,7 +60,7 @@ EOF
 
 failed=0
 for field in bottom top; do
-  for method in 4 5; do
+  for method in 4 5 6; do
     for region in none file; do
       args=(--keep-field "$field" --method "$method")
       client=("$field" "$method")

@@ -78,8 +78,9 @@ void temporalSpanC(const TemporalRows& r, int32_t x0, int32_t n) {
     const bool still = r.b0 == r.b || change0 <= kStillChange;
     const int change = still ? change0 : changeM;
     const int d = still ? (r.b0[j] + r.a0[j] + 1) >> 1 : (r.b[j] + r.a[j] + 1) >> 1;
-    if (still && std::max({change, absDiff(r.prevUp[x], c), absDiff(r.prevDown[x], e),
-                           absDiff(r.nextUp[x], c), absDiff(r.nextDown[x], e)}) <= kStillChange) {
+    const int pu = absDiff(r.prevUp[x], c), pd = absDiff(r.prevDown[x], e);
+    const int nu = absDiff(r.nextUp[x], c), nd = absDiff(r.nextDown[x], e);
+    if (still && std::max({change, pu, pd, nu, nd}) <= kStillChange) {
       r.out[x] = static_cast<uint8_t>(d);
       continue;
     }
@@ -88,7 +89,9 @@ void temporalSpanC(const TemporalRows& r, int32_t x0, int32_t n) {
         still ? (r.bDown0[j] + r.aDown0[j] + 1) >> 1 : (r.bDown[j] + r.aDown[j] + 1) >> 1;
     const int hi = std::max({d - e, d - c, std::min(bu - c, fd - e)});
     const int lo = std::min({d - e, d - c, std::max(bu - c, fd - e)});
-    const int diff = std::max({change >> 1, lo, -hi});
+    // Not displaced, the kept field's own change in time counts too.
+    const int kept = still ? std::max((pu + pd) >> 1, (nu + nd) >> 1) : 0;
+    const int diff = std::max({change >> 1, kept, lo, -hi});
     r.out[x] = static_cast<uint8_t>(std::clamp(spatial(r, x), d - diff, d + diff));
   }
 }
@@ -256,8 +259,10 @@ void TemporalDeinterlacer::rebuildPlane(const Plane& p, int keptParity, bool kep
 
 void TemporalDeinterlacer::process(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
                                    uint8_t* out, bool keepTop, bool keptFirst) {
-  if (prev == nullptr) prev = next != nullptr ? next : cur;
-  if (next == nullptr) next = prev;
+  // A missing neighbour: the current frame stands in for it, so the field
+  // on that side is the frame's own (never one from the wrong side in time).
+  if (prev == nullptr) prev = cur;
+  if (next == nullptr) next = cur;
   const auto w = static_cast<int32_t>(width_);
   const auto h = static_cast<int32_t>(height_);
   const int keptParity = keepTop ? 0 : 1;

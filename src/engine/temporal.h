@@ -96,8 +96,8 @@ class TemporalDeinterlacer {
  public:
   // Allocates the vector field; throws std::bad_alloc.
   void init(uint32_t width, uint32_t height);
-  // prev and next may be null (the first and last frame): the neighbour that
-  // exists stands in for the missing one, or the current frame for both.
+  // prev and next may be null (the first and last frame): the current frame
+  // stands in for a missing one.
   // `keepTop`: rows 0, 2, ... are kept; `keptFirst`: the kept field is the
   // earlier of its frame in time. `out` may not overlap the inputs.
   void process(const uint8_t* prev, const uint8_t* cur, const uint8_t* next, uint8_t* out,

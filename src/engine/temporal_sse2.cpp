@@ -70,17 +70,20 @@ inline void span8(const TemporalRows& r, int32_t x, int32_t j) {
   const __m128i fe = _mm_sub_epi16(fd, e);
   const __m128i hi = _mm_max_epi16(_mm_max_epi16(de, dc), _mm_min_epi16(bc, fe));
   const __m128i lo = _mm_min_epi16(_mm_min_epi16(de, dc), _mm_max_epi16(bc, fe));
-  const __m128i diff = _mm_max_epi16(_mm_max_epi16(_mm_srli_epi16(change, 1), lo),
-                                     _mm_sub_epi16(_mm_setzero_si128(), hi));
+  // Not displaced, the kept field's own change in time counts too.
+  const __m128i pu = absDiff(load8(r.prevUp + x), c), pd = absDiff(load8(r.prevDown + x), e);
+  const __m128i nu = absDiff(load8(r.nextUp + x), c), nd = absDiff(load8(r.nextDown + x), e);
+  const __m128i kept =
+      _mm_andnot_si128(moved, _mm_max_epi16(_mm_srli_epi16(_mm_add_epi16(pu, pd), 1),
+                                            _mm_srli_epi16(_mm_add_epi16(nu, nd), 1)));
+  const __m128i diff =
+      _mm_max_epi16(_mm_max_epi16(_mm_max_epi16(_mm_srli_epi16(change, 1), kept), lo),
+                    _mm_sub_epi16(_mm_setzero_si128(), hi));
   __m128i result = _mm_min_epi16(_mm_max_epi16(sp, _mm_sub_epi16(d, diff)), _mm_add_epi16(d, diff));
 
-  {
-    const __m128i t = _mm_max_epi16(
-        _mm_max_epi16(change, _mm_max_epi16(absDiff(load8(r.prevUp + x), c),
-                                            absDiff(load8(r.prevDown + x), e))),
-        _mm_max_epi16(absDiff(load8(r.nextUp + x), c), absDiff(load8(r.nextDown + x), e)));
-    result = select(_mm_or_si128(moved, _mm_cmpgt_epi16(t, _mm_set1_epi16(2))), result, d);
-  }
+  const __m128i t =
+      _mm_max_epi16(_mm_max_epi16(change, _mm_max_epi16(pu, pd)), _mm_max_epi16(nu, nd));
+  result = select(_mm_or_si128(moved, _mm_cmpgt_epi16(t, _mm_set1_epi16(2))), result, d);
   _mm_storel_epi64(reinterpret_cast<__m128i*>(r.out + x), _mm_packus_epi16(result, result));
 }
 

@@ -15,7 +15,7 @@ constexpr int64_t kUint32Max = std::numeric_limits<uint32_t>::max();
 // those of its six radio buttons.
 constexpr ParamDescription kParams[kParamCount] = {
     {"method", ParamKind::Number,
-     "Deinterlace method, 0-5 (default 4). "
+     "Deinterlace method, 0-6 (default 4). "
      "0 None: Does not perform any actions on the frame. "
      "1 Only even rows: Makes fields doubling. "
      "2 Simple interpolation: Perform cubic interpolation for luma component. "
@@ -26,8 +26,10 @@ constexpr ParamDescription kParams[kParamCount] = {
      "them, and after all interpolate only areas corrupted by interlace, then find best matching "
      "blocks from original odd rows that correspond to interpolated odd rows in the best way. "
      "5 Advanced method: Use advanced method. Method is slow so it can be unusable for real-time "
-     "deinterlacing.",
-     5.0, 0, 5},
+     "deinterlacing. "
+     "6 Temporal area based: rebuilds from the frame before too (motion-compensated, "
+     "edge-following; still areas keep their rows); give 6 itself, host values 0-1 reach 0-5.",
+     5.0, 0, 6},
     {"search_area", ParamKind::Number, "Search area", 64.0, kInt32Min, kInt32Max},
     {"detection_threshold", ParamKind::Number, "Interlace detection threshold", 255.0, 0,
      kUint32Max},

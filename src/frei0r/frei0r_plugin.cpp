@@ -37,6 +37,10 @@ struct Instance {
   std::vector<uint8_t> hostOut;          // and its destination image
   std::vector<uint8_t> yuvIn;            // Yuv420Frames at the padded size
   std::vector<uint8_t> yuvOut;
+  // Method 6: the frame before, while the host's times run forward.
+  std::vector<uint8_t> yuvPrev;
+  bool havePrev = false;
+  double lastTime = 0;
 
   DeinterlaceParameters params = kDefaultParameters;
   bool keepTop = false;
@@ -127,6 +131,7 @@ f0r_instance_t f0r_construct(unsigned int width, unsigned int height) {
     in->hostOut.resize(frei0r::HostImageBytes(g));
     in->yuvIn.resize(Yuv420Frame::bytes(g.paddedWidth, g.paddedHeight));
     in->yuvOut.resize(in->yuvIn.size());
+    in->yuvPrev.resize(in->yuvIn.size());
     return in.release();
   });
 }
@@ -178,7 +183,7 @@ void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int index) 
   });
 }
 
-void f0r_update(f0r_instance_t instance, double, const uint32_t* inframe, uint32_t* outframe) {
+void f0r_update(f0r_instance_t instance, double time, const uint32_t* inframe, uint32_t* outframe) {
   wdi::GuardEntryVoid([&] {
     Instance* in = static_cast<Instance*>(instance);
     if (in == nullptr || inframe == nullptr || outframe == nullptr) return;
@@ -196,7 +201,20 @@ void f0r_update(f0r_instance_t instance, double, const uint32_t* inframe, uint32
                g.paddedHeight);
     in->stream->setParameters(in->params);
     in->stream->setKeptField(in->keepTop ? core::Field::Top : core::Field::Bottom);
-    in->stream->processPadded(in->yuvIn.data(), in->yuvOut.data());
+    // A filter sees no frame ahead: method 6 reads the frame before only, and
+    // none after a jump back in time (some hosts give every frame the same
+    // time). Top field first, as the hosts' interlaced material is; so the
+    // top field, kept, has both its neighbouring fields.
+    const bool temporal = in->params.method == core::kTemporalMethod;
+    if (temporal && in->havePrev && time < in->lastTime) in->havePrev = false;
+    in->stream->setTopFieldFirst(true);
+    in->stream->processPadded(in->yuvIn.data(), in->yuvOut.data(),
+                              temporal && in->havePrev ? in->yuvPrev.data() : nullptr, nullptr);
+    if (temporal) {
+      in->yuvPrev.swap(in->yuvIn);
+      in->havePrev = true;
+      in->lastTime = time;
+    }
     FrameOutput(in->yuvOut.data(), in->hostOut.data(), g.paddedWidth, g.paddedHeight);
     frei0r::HostImageToBgra(in->hostOut.data(), src, dst, g);
   });

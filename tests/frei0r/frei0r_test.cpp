@@ -64,9 +64,9 @@ class Instance {
     set(5, o.replaceOnlyInterlaced);
     set(6, o.searchOnInterpolated);
   }
-  std::vector<uint8_t> update(const std::vector<uint8_t>& frame) {
+  std::vector<uint8_t> update(const std::vector<uint8_t>& frame, double time = 0.0) {
     std::vector<uint8_t> out(frame.size(), 0xCD);
-    plugin().update(handle, 0.0, reinterpret_cast<const uint32_t*>(frame.data()),
+    plugin().update(handle, time, reinterpret_cast<const uint32_t*>(frame.data()),
                     reinterpret_cast<uint32_t*>(out.data()));
     return out;
   }
@@ -272,7 +272,8 @@ TEST(Frei0rParams, NumbersAreRawUnlessAFractionBetweenZeroAndOne) {
       {0, 0, 0},
       {0, 1, 1},
       {0, 5, 5},
-      {0, 7, 5},
+      {0, 6, 6},
+      {0, 7, 6},
       {0, -2, 0},
       {0, 2.6, 3},
       {0, 2.4, 2},
@@ -524,6 +525,27 @@ TEST_F(Frei0rTest, TopFieldIsTheBottomFieldOfTheFlippedFrame) {
       EXPECT_FALSE(kept == bottom.update(frame)) << "method " << method;
     }
   }
+}
+
+TEST_F(Frei0rTest, MethodSixReadsTheFrameBeforeUntilTimeRunsBack) {
+  const uint32_t w = 64, h = 48;
+  const auto clip = interlacedClip(w, h, 3, 8);
+  Instance fresh(w, h), a(w, h), b(w, h);
+  for (Instance* in : {&fresh, &a, &b}) {
+    in->set(0, 6);
+    in->set(frei0r::kKeepTopField, 1);
+  }
+  const auto alone = fresh.update(clip[2], 1.0);
+  a.update(clip[0], 0.0);
+  b.update(clip[1], 0.0);
+  const auto afterA = a.update(clip[2], 0.04);
+  EXPECT_FALSE(afterA == alone);
+  EXPECT_FALSE(afterA == b.update(clip[2], 0.04));
+  // Hosts that give every frame the same time still get the frame before.
+  b.update(clip[0], 0.04);
+  EXPECT_TRUE(b.update(clip[2], 0.04) == afterA);
+  // A seek back: no frame before.
+  EXPECT_TRUE(a.update(clip[2], 0.0) == alone);
 }
 
 }  // namespace

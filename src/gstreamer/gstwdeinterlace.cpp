@@ -59,6 +59,11 @@ struct GstWdeinterlace {
   // The buffer being turned into one or two outputs (generate_output).
   GstBuffer* pending;
   int emitted;
+  // Method 6 reads a frame's neighbours: the frames before and after the
+  // pending one, and the frame held back until the one after it arrives.
+  GstBuffer* before;
+  GstBuffer* after;
+  GstBuffer* held;
 };
 
 struct GstWdeinterlaceClass {
@@ -252,7 +257,8 @@ void gst_wdeinterlace_finalize(GObject* object) {
   GstWdeinterlace* s = self(object);
   releaseStream(s);
   g_free(s->regionFile);
-  gst_buffer_replace(&s->pending, nullptr);
+  for (GstBuffer** b : {&s->pending, &s->before, &s->after, &s->held})
+    gst_buffer_replace(b, nullptr);
   G_OBJECT_CLASS(gst_wdeinterlace_parent_class)->finalize(object);
 }
 
@@ -380,12 +386,50 @@ bool topFieldFirst(const GstWdeinterlace* s, GstBuffer* buffer) {
   return true;
 }
 
+bool temporal(GstWdeinterlace* s) {
+  GST_OBJECT_LOCK(s);
+  const bool on = s->params.method == wdi::core::kTemporalMethod;
+  GST_OBJECT_UNLOCK(s);
+  return on && !gst_base_transform_is_passthrough(GST_BASE_TRANSFORM(s));
+}
+
+// Drops every frame held for method 6 (a flush, a stop).
+void dropHistory(GstWdeinterlace* s) {
+  for (GstBuffer** b : {&s->pending, &s->before, &s->after, &s->held})
+    gst_buffer_replace(b, nullptr);
+}
+
+// The pending buffer is done: with method 6 it becomes the frame before.
+void finishPending(GstWdeinterlace* s) {
+  if (s->held == nullptr && s->after != nullptr) {
+    gst_buffer_replace(&s->before, s->pending);
+    s->held = s->after;  // owned
+    s->after = nullptr;
+  } else {
+    gst_buffer_replace(&s->before, nullptr);
+  }
+  gst_buffer_replace(&s->pending, nullptr);
+}
+
 GstFlowReturn gst_wdeinterlace_submit_input_buffer(GstBaseTransform* trans, gboolean,
                                                    GstBuffer* input) {
   GstWdeinterlace* s = self(trans);
   gst_buffer_replace(&s->pending, nullptr);
-  s->pending = input;  // owned
   s->emitted = 0;
+  if (!temporal(s)) {
+    dropHistory(s);
+    s->pending = input;  // owned
+    return GST_FLOW_OK;
+  }
+  // Held back until the next frame arrives; then the held one goes out.
+  if (s->held == nullptr) {
+    s->held = input;
+    return GST_FLOW_OK;
+  }
+  s->pending = s->held;
+  s->held = nullptr;
+  gst_buffer_replace(&s->after, nullptr);
+  s->after = input;
   return GST_FLOW_OK;
 }
 
@@ -397,6 +441,7 @@ GstFlowReturn gst_wdeinterlace_generate_output(GstBaseTransform* trans, GstBuffe
   if (gst_base_transform_is_passthrough(trans)) {
     *outbuf = input;
     s->pending = nullptr;
+    dropHistory(s);
     return GST_FLOW_OK;
   }
   GST_OBJECT_LOCK(s);
@@ -407,7 +452,7 @@ GstFlowReturn gst_wdeinterlace_generate_output(GstBaseTransform* trans, GstBuffe
   if (regionChanged && !applyRegion(s)) return GST_FLOW_ERROR;
   const int outputs = fields == kFieldsAll ? 2 : 1;
   if (s->emitted >= outputs) {
-    gst_buffer_replace(&s->pending, nullptr);
+    finishPending(s);
     return GST_FLOW_OK;
   }
   const int k = s->emitted++;
@@ -466,21 +511,37 @@ GstFlowReturn gst_wdeinterlace_generate_output(GstBaseTransform* trans, GstBuffe
     }
     s->stream->setParameters(params);
     s->stream->setKeptField(kept);
-    wdi::core::InPlane planesIn[3];
+    s->stream->setTopFieldFirst(tff);
+    wdi::core::InPlane planesIn[3], planesBefore[3], planesAfter[3];
     wdi::core::OutPlane planesOut[3];
     // Components 0, 1, 2 are Y, U (Cb), V (Cr) for I420 and YV12 alike.
+    auto planesOf = [](const GstVideoFrame& f, wdi::core::InPlane planes[3]) {
+      for (int c = 0; c < 3; ++c) {
+        planes[c] = {static_cast<const uint8_t*>(GST_VIDEO_FRAME_COMP_DATA(&f, c)),
+                     GST_VIDEO_FRAME_COMP_STRIDE(&f, c)};
+      }
+    };
+    planesOf(inFrame, planesIn);
     for (int c = 0; c < 3; ++c) {
-      planesIn[c] = {static_cast<const uint8_t*>(GST_VIDEO_FRAME_COMP_DATA(&inFrame, c)),
-                     GST_VIDEO_FRAME_COMP_STRIDE(&inFrame, c)};
       planesOut[c] = {static_cast<uint8_t*>(GST_VIDEO_FRAME_COMP_DATA(&outFrame, c)),
                       GST_VIDEO_FRAME_COMP_STRIDE(&outFrame, c)};
     }
-    s->stream->process(planesIn, planesOut);
+    GstVideoFrame beforeFrame, afterFrame;
+    const bool haveBefore = params.method == wdi::core::kTemporalMethod && s->before != nullptr &&
+                            gst_video_frame_map(&beforeFrame, &s->in, s->before, GST_MAP_READ);
+    const bool haveAfter = params.method == wdi::core::kTemporalMethod && s->after != nullptr &&
+                           gst_video_frame_map(&afterFrame, &s->in, s->after, GST_MAP_READ);
+    if (haveBefore) planesOf(beforeFrame, planesBefore);
+    if (haveAfter) planesOf(afterFrame, planesAfter);
+    s->stream->process(planesIn, planesOut, haveBefore ? planesBefore : nullptr,
+                       haveAfter ? planesAfter : nullptr);
+    if (haveBefore) gst_video_frame_unmap(&beforeFrame);
+    if (haveAfter) gst_video_frame_unmap(&afterFrame);
   }
   gst_video_frame_unmap(&outFrame);
   gst_video_frame_unmap(&inFrame);
   *outbuf = out;
-  if (s->emitted >= outputs) gst_buffer_replace(&s->pending, nullptr);
+  if (s->emitted >= outputs) finishPending(s);
   return GST_FLOW_OK;
 }
 
@@ -502,16 +563,62 @@ gboolean gst_wdeinterlace_start(GstBaseTransform* trans) {
 
 gboolean gst_wdeinterlace_stop(GstBaseTransform* trans) {
   GstWdeinterlace* s = self(trans);
-  gst_buffer_replace(&s->pending, nullptr);
+  dropHistory(s);
   releaseStream(s);
   return TRUE;
 }
 
+// The frame held back for method 6 goes out with no frame after it, before
+// the end of the stream or new caps.
+void drain(GstBaseTransform* trans) {
+  GstWdeinterlace* s = self(trans);
+  if (s->held == nullptr || s->pending != nullptr) return;
+  s->pending = s->held;
+  s->held = nullptr;
+  gst_buffer_replace(&s->after, nullptr);
+  s->emitted = 0;
+  GstBuffer* out = nullptr;
+  while (s->pending != nullptr && gst_wdeinterlace_generate_output(trans, &out) == GST_FLOW_OK) {
+    if (out != nullptr && gst_pad_push(GST_BASE_TRANSFORM_SRC_PAD(trans), out) != GST_FLOW_OK)
+      break;
+    out = nullptr;
+  }
+  dropHistory(s);
+}
+
 gboolean gst_wdeinterlace_sink_event(GstBaseTransform* trans, GstEvent* event) {
-  // A flush drops the frame being split, so nothing stale comes out after it.
-  if (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP)
-    gst_buffer_replace(&self(trans)->pending, nullptr);
+  switch (GST_EVENT_TYPE(event)) {
+    case GST_EVENT_FLUSH_STOP:
+      // Nothing stale comes out after a flush.
+      dropHistory(self(trans));
+      break;
+    case GST_EVENT_EOS:
+    case GST_EVENT_CAPS:
+      drain(trans);
+      break;
+    default:
+      break;
+  }
   return GST_BASE_TRANSFORM_CLASS(gst_wdeinterlace_parent_class)->sink_event(trans, event);
+}
+
+// Method 6 holds one frame back: that much latency on top of upstream's.
+gboolean gst_wdeinterlace_query(GstBaseTransform* trans, GstPadDirection direction,
+                                GstQuery* query) {
+  const gboolean ok =
+      GST_BASE_TRANSFORM_CLASS(gst_wdeinterlace_parent_class)->query(trans, direction, query);
+  GstWdeinterlace* s = self(trans);
+  if (ok && direction == GST_PAD_SRC && GST_QUERY_TYPE(query) == GST_QUERY_LATENCY && temporal(s) &&
+      GST_VIDEO_INFO_FPS_N(&s->in) > 0) {
+    gboolean live;
+    GstClockTime min, max;
+    gst_query_parse_latency(query, &live, &min, &max);
+    const GstClockTime frame = gst_util_uint64_scale(GST_SECOND, GST_VIDEO_INFO_FPS_D(&s->in),
+                                                     GST_VIDEO_INFO_FPS_N(&s->in));
+    gst_query_set_latency(query, live, min + frame,
+                          GST_CLOCK_TIME_IS_VALID(max) ? max + frame : max);
+  }
+  return ok;
 }
 
 }  // namespace
@@ -540,8 +647,10 @@ static void gst_wdeinterlace_class_init(GstWdeinterlaceClass* klass) {
       object, kPropMethod,
       g_param_spec_int("method", "Method",
                        "0 none, 1 only even rows, 2 simple interpolation, 3 area based "
-                       "interpolation, 4 area based motion estimation, 5 advanced method",
-                       0, 5, d.method, rw));
+                       "interpolation, 4 area based motion estimation, 5 advanced method, "
+                       "6 temporal area based (reads the frames before and after: one frame of "
+                       "latency)",
+                       0, wdi::core::kLastMethod, d.method, rw));
   g_object_class_install_property(
       object, kPropSearchArea,
       g_param_spec_int("search-area", "Search area", "Motion search range in pixels", G_MININT32,
@@ -587,6 +696,7 @@ static void gst_wdeinterlace_class_init(GstWdeinterlaceClass* klass) {
   trans->start = gst_wdeinterlace_start;
   trans->stop = gst_wdeinterlace_stop;
   trans->sink_event = gst_wdeinterlace_sink_event;
+  trans->query = gst_wdeinterlace_query;
   trans->passthrough_on_same_caps = FALSE;
 
   gst_type_mark_as_plugin_api(modeType(), static_cast<GstPluginAPIFlags>(0));
@@ -604,6 +714,7 @@ static void gst_wdeinterlace_init(GstWdeinterlace* s) {
   s->stream = nullptr;
   s->pending = nullptr;
   s->emitted = 0;
+  s->before = s->after = s->held = nullptr;
   s->interlacedCaps = false;
   gst_video_info_init(&s->in);
   gst_video_info_init(&s->out);

@@ -10,12 +10,12 @@
 #   - ffmpeg yadif, bwdif and w3fdif in frame mode (one output frame per
 #     input frame), with one thread and with ffmpeg's default threads;
 #   - ffmpeg with the copy filter only: reading and passing frames, the floor;
-#   - wdeint methods 1-5 with --threads 1 and --threads 2;
+#   - wdeint methods 1-6 with --threads 1 and --threads 2;
 #   - wdeint --bgr24 (the host path with both colour conversions), method 4,
 #     on a raw bottom-up BGR24 copy of the clip made once beforehand;
 #   - field rate (one output frame per field): ffmpeg yadif=mode=1,
 #     bwdif=mode=1 and w3fdif (field rate by default) with one thread, and
-#     wdeint --rate field methods 2-5 with one thread (method 4 also two);
+#     wdeint --rate field methods 2-6 with one thread (method 4 also two);
 #   - wdeint --show-detection, method 4, one thread, against the plain run.
 # Speed: every command runs on the whole clip and on its first SHORT frames,
 # output to /dev/null or ffmpeg's null muxer; frames/s is the frame difference
@@ -154,7 +154,7 @@ run_size() {
   cmd[ff-copy-1]="${FF[*]} ${FF1[*]} -i @.y4m -vf copy -f null -"
   keys+=(ff-copy-1)
   local m t
-  for m in 1 2 3 4 5; do
+  for m in 1 2 3 4 5 6; do
     for t in 1 2; do
       cmd[wd-$m-$t]="$WDEINT -q --method $m --threads $t @.y4m /dev/null"
       keys+=("wd-$m-$t")
@@ -167,7 +167,7 @@ run_size() {
   cmd[ff-bwdif1-1]="${FF[*]} ${FF1[*]} -i @.y4m -vf bwdif=mode=1 -f null -"
   cmd[ff-w3fdiff-1]="${FF[*]} ${FF1[*]} -i @.y4m -vf w3fdif -f null -"
   keys+=(ff-yadif1-1 ff-bwdif1-1 ff-w3fdiff-1)
-  for m in 2 3 4 5; do
+  for m in 2 3 4 5 6; do
     cmd[wd-f$m-1]="$WDEINT -q --rate field --method $m --threads 1 @.y4m /dev/null"
     keys+=("wd-f$m-1")
   done
@@ -208,7 +208,7 @@ run_size() {
     REBUILT[ff-$f-d]=${REBUILT[ff-$f-1]}
   done
   quality ff-copy-1 bottom "$in"
-  for m in 1 2 3 4 5; do
+  for m in 1 2 3 4 5 6; do
     "$WDEINT" -v --method "$m" --threads 1 "$in" "$out" 2>"$WORK/verbose"
     LEVEL=$(grep -o 'avx2\|sse2\|scalar' "$WORK/verbose" | sed -n 1p)
     "$WDEINT" -q --method "$m" --threads 2 "$in" "$out2"
@@ -228,7 +228,7 @@ run_size() {
   quality ff-bwdif1-1 field "$out"
   "${FF[@]}" -i "$in" -vf w3fdif -f yuv4mpegpipe -y "$out"
   quality ff-w3fdiff-1 field "$out"
-  for m in 2 3 4 5; do
+  for m in 2 3 4 5 6; do
     "$WDEINT" -q --rate field --method "$m" --threads 1 "$in" "$out"
     "$WDEINT" -q --rate field --method "$m" --threads 2 "$in" "$out2"
     cmp -s "$out" "$out2" || die "field rate, method $m: --threads 2 output differs"
@@ -292,7 +292,7 @@ print_size() {
   printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "command" "threads" "frames/s" "x yadif" \
     "whole" "PSNR all" "rebuilt" "kept"
   for k in ff-yadif-1 ff-yadif-d ff-bwdif-1 ff-bwdif-d ff-w3fdif-1 ff-w3fdif-d ff-copy-1 \
-    wd-1-1 wd-1-2 wd-2-1 wd-2-2 wd-3-1 wd-3-2 wd-4-1 wd-4-2 wd-5-1 wd-5-2 wd-bgr-1 \
+    wd-1-1 wd-1-2 wd-2-1 wd-2-2 wd-3-1 wd-3-2 wd-4-1 wd-4-2 wd-5-1 wd-5-2 wd-6-1 wd-6-2 wd-bgr-1 \
     ${BASELINE:+bl-4-1}; do
     printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "$(label "$k")" "$(threads_of "$k")" \
       "${FPS[$k]}" "$(ratio "${FPS[$k]}" "$yadif")" \
@@ -316,7 +316,8 @@ print_size() {
     "$size"
   printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "command" "threads" "frames/s" "x yadif" \
     "whole" "PSNR all" "rebuilt" "kept"
-  for k in ff-yadif1-1 ff-bwdif1-1 ff-w3fdiff-1 wd-f2-1 wd-f3-1 wd-f4-1 wd-f4-2 wd-f5-1 wd-sd-1 \
+  for k in ff-yadif1-1 ff-bwdif1-1 ff-w3fdiff-1 wd-f2-1 wd-f3-1 wd-f4-1 wd-f4-2 wd-f5-1 wd-f6-1 \
+    wd-sd-1 \
     ${BASELINE:+bl-f4-1}; do
     printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "$(label "$k")" "$(threads_of "$k")" \
       "${FPS[$k]}" "$(ratio "${FPS[$k]}" "$y1")" \
@@ -375,6 +376,12 @@ print_targets() {
       printf '  %-9s method 4, 1 thread >= 1.5x the baseline:       %sx  %s\n' "$size" "$r" \
         "$(verdict "$r" 1.5)"
     fi
+    r=$(ratio "${RESULT[$size|wd-6-1]}" "${RESULT[$size|ff-bwdif-1]}")
+    printf '  %-9s method 6, 1 thread >= 1.5x bwdif (1 thread):  %sx  %s\n' "$size" "$r" \
+      "$(verdict "$r" 1.5)"
+    r=$(ratio "${RESULT[$size|wd-f6-1]}" "${RESULT[$size|ff-bwdif1-1]}")
+    printf '  %-9s field rate method 6 >= 1.5x bwdif=mode=1:     %sx  %s\n' "$size" "$r" \
+      "$(verdict "$r" 1.5)"
     r=$(ratio "${RESULT[$size|wd-4-1]}" "${RESULT[$size|wd-sd-1]}")
     printf '  %-9s --show-detection costs <= 1.5x a plain run:      %sx  %s\n' "$size" "$r" \
       "$(verdict 1.5 "$r")"

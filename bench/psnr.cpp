@@ -20,6 +20,10 @@
 //
 // PSNR = 10 log10(255^2 / MSE), with the mean squared error taken over the
 // compared samples of all frames together.
+//
+// SSIM (ssim=) is that of the rebuilt rows only, taken as a picture of their
+// own (w x h/2): the mean over all frames of the SSIM of 8x8 windows placed
+// every 4 samples, with C1 = (0.01*255)^2 and C2 = (0.03*255)^2.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -70,6 +74,7 @@ class Y4mInput {
     return true;
   }
   const uint8_t* row(size_t y) const { return luma_.data() + y * width_; }
+  const uint8_t* luma() const { return luma_.data(); }
   size_t width() const { return width_; }
   size_t height() const { return height_; }
   bool failed() const { return failed_; }
@@ -103,6 +108,38 @@ uint64_t squaredError(const uint8_t* a, const uint8_t* b, size_t n) {
     sum += static_cast<uint64_t>(d * d);
   }
   return sum;
+}
+
+// SSIM sums over the rows of one parity of two pictures.
+struct SsimSum {
+  double sum = 0;
+  uint64_t windows = 0;
+  double mean() const { return windows == 0 ? 0 : sum / static_cast<double>(windows); }
+};
+
+void addFieldSsim(SsimSum* s, const uint8_t* a, const uint8_t* b, size_t w, size_t h, int parity) {
+  const size_t rows = (h - static_cast<size_t>(parity) + 1) / 2;
+  const double c1 = 6.5025, c2 = 58.5225;
+  for (size_t i = 0; i + 8 <= rows; i += 4) {
+    for (size_t x = 0; x + 8 <= w; x += 4) {
+      double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+      for (size_t r = 0; r < 8; ++r) {
+        const size_t y = 2 * (i + r) + static_cast<size_t>(parity);
+        for (size_t c = 0; c < 8; ++c) {
+          const double va = a[y * w + x + c], vb = b[y * w + x + c];
+          sa += va;
+          sb += vb;
+          saa += va * va;
+          sbb += vb * vb;
+          sab += va * vb;
+        }
+      }
+      const double n = 64, ma = sa / n, mb = sb / n;
+      const double va = saa / n - ma * ma, vb = sbb / n - mb * mb, cov = sab / n - ma * mb;
+      s->sum += (2 * ma * mb + c1) * (2 * cov + c2) / ((ma * ma + mb * mb + c1) * (va + vb + c2));
+      ++s->windows;
+    }
+  }
 }
 
 double psnr(uint64_t error, uint64_t samples) {
@@ -150,9 +187,11 @@ int main(int argc, char** argv) {
   uint64_t toInput[2] = {}, toTruth[2][2] = {};
   uint64_t rowCount[2] = {};
   uint64_t frames = 0;
+  SsimSum ssim[2];  // [kept field]: its rebuilt rows against the picture of its time
   if (keep == 2) {
     // Per output frame k: [kept 0 / rebuilt 1] errors against picture k.
     uint64_t fieldError[2] = {}, keptToInput = 0, samples[2] = {};
+    SsimSum fieldSsim;
     while (frames < maxFrames && in.next()) {
       for (int k = 0; k < 2; ++k) {
         if (!out.next() || !prog.next()) {
@@ -165,6 +204,7 @@ int main(int argc, char** argv) {
           samples[rebuiltRow] += w;
           if (rebuiltRow == 0) keptToInput += squaredError(out.row(y), in.row(y), w);
         }
+        addFieldSsim(&fieldSsim, out.luma(), prog.luma(), w, h, 1 - k);
       }
       ++frames;
     }
@@ -173,10 +213,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "wdi_psnr: no frames to compare\n");
       return 2;
     }
-    std::printf("keep=field%s frames=%llu all=%.2f rebuilt=%.2f\n", keptToInput == 0 ? "" : "~",
-                static_cast<unsigned long long>(frames),
+    std::printf("keep=field%s frames=%llu all=%.2f rebuilt=%.2f ssim=%.4f\n",
+                keptToInput == 0 ? "" : "~", static_cast<unsigned long long>(frames),
                 psnr(fieldError[0] + fieldError[1], samples[0] + samples[1]),
-                psnr(fieldError[1], samples[1]));
+                psnr(fieldError[1], samples[1]), fieldSsim.mean());
     return 0;
   }
   while (frames < maxFrames && in.next() && out.next()) {
@@ -188,6 +228,7 @@ int main(int argc, char** argv) {
       for (size_t y = 0; y < h; ++y) {
         toTruth[picture][y & 1] += squaredError(out.row(y), prog.row(y), w);
       }
+      addFieldSsim(&ssim[picture], out.luma(), prog.luma(), w, h, 1 - picture);
     }
     for (size_t y = 0; y < h; ++y) {
       toInput[y & 1] += squaredError(out.row(y), in.row(y), w);
@@ -210,9 +251,9 @@ int main(int argc, char** argv) {
   }
   const int rebuilt = 1 - keep;
   const uint64_t all = toTruth[keep][0] + toTruth[keep][1];
-  std::printf("keep=%s%s frames=%llu all=%.2f rebuilt=%.2f\n", keep == 0 ? "top" : "bottom",
-              exact ? "" : "~", static_cast<unsigned long long>(frames),
-              psnr(all, (rowCount[0] + rowCount[1]) * w),
-              psnr(toTruth[keep][rebuilt], rowCount[rebuilt] * w));
+  std::printf("keep=%s%s frames=%llu all=%.2f rebuilt=%.2f ssim=%.4f\n",
+              keep == 0 ? "top" : "bottom", exact ? "" : "~",
+              static_cast<unsigned long long>(frames), psnr(all, (rowCount[0] + rowCount[1]) * w),
+              psnr(toTruth[keep][rebuilt], rowCount[rebuilt] * w), ssim[keep].mean());
   return 0;
 }

@@ -15,7 +15,7 @@ constexpr int32_t kBlockWidth = 16;  // luma columns
 constexpr int32_t kBlockRows = 8;    // luma field rows
 constexpr int32_t kRangeX = 16;
 constexpr int32_t kRangeY = 4;
-constexpr uint32_t kCoarseAbove = 512;
+constexpr uint32_t kCoarseAbove = 8192;
 constexpr int kMaxSteps = 16;
 constexpr int kStillChange = 2;
 constexpr int kDiagonalMargin = 16;
@@ -99,7 +99,7 @@ void temporalSpanC(const TemporalRows& r, int32_t x0, int32_t n) {
 TemporalKernels makeTemporalKernels(uint32_t flags) {
   TemporalKernels k{temporalBlockSadC, temporalSpanC};
   if (flags & kCpuSse2) k = {temporalBlockSadSse2, temporalSpanSse2};
-  if (flags & kCpuAvx2) k.span = temporalSpanAvx2;
+  if (flags & kCpuAvx2) k = {temporalBlockSadAvx2, temporalSpanAvx2};
   return k;
 }
 
@@ -137,14 +137,17 @@ void TemporalDeinterlacer::search(const uint8_t* b, const uint8_t* a, const uint
       const uint8_t* guide = guide_.get() + static_cast<ptrdiff_t>(top) * w + left;
       uint32_t best = UINT32_MAX;
       MotionVector bestV{0, 0};
+      // A vector tried once cannot win again: each is measured once.
+      bool tried[2 * kRangeY + 1][2 * kRangeX + 1] = {};
       auto tryVector = [&](MotionVector v) {
         const int32_t mx = v.x;
         const int32_t my = v.y;
         if (std::abs(mx) > kRangeX || std::abs(my) > kRangeY || left - std::abs(mx) < 0 ||
             left + kBlockWidth + std::abs(mx) > w || top - std::abs(my) < 0 ||
-            top + kBlockRows + std::abs(my) > fieldRows) {
+            top + kBlockRows + std::abs(my) > fieldRows || tried[my + kRangeY][mx + kRangeX]) {
           return false;
         }
+        tried[my + kRangeY][mx + kRangeX] = true;
         const ptrdiff_t shift = static_cast<ptrdiff_t>(my) * fieldStride + mx;
         const uint32_t sad =
             k.blockSad(b + origin - shift, a + origin + shift, fieldStride, guide, w);
@@ -183,7 +186,6 @@ void TemporalDeinterlacer::rebuildPlane(const Plane& p, int keptParity, bool kep
   const uint8_t* fieldB = keptFirst ? p.prev : p.cur;
   const uint8_t* fieldA = keptFirst ? p.cur : p.next;
   const int32_t fieldRows = h / 2;
-  const int32_t blockWidth = kBlockWidth >> shift;
   const int32_t blockRows = kBlockRows >> shift;
   const auto bw = static_cast<int32_t>(blocksX());
   auto row = [&](const uint8_t* plane, int32_t r) { return plane + static_cast<ptrdiff_t>(r) * w; };
@@ -230,15 +232,18 @@ void TemporalDeinterlacer::rebuildPlane(const Plane& p, int keptParity, bool kep
     rows.nextDown = row(p.next, down);
     rows.out = p.out + static_cast<ptrdiff_t>(y) * w;
     const MotionVector* blockRow = vectors_.get() + (i / blockRows) * bw;
-    // Runs of blocks with the same vector in one call.
+    // Runs of blocks with the same vector in one call. Chroma goes by pairs
+    // of blocks (16 columns), each with the vector of its left block.
+    const int32_t step = 1 << shift;
     for (int32_t bx = 0; bx < bw;) {
-      int32_t end = bx + 1;
+      int32_t end = bx + step;
       while (end < bw && blockRow[end].x == blockRow[bx].x && blockRow[end].y == blockRow[bx].y) {
-        ++end;
+        end += step;
       }
+      end = std::min(end, bw);
       const int32_t mx = blockRow[bx].x / (1 << shift);
       const int32_t my = blockRow[bx].y / (1 << shift);
-      const int32_t x0 = bx * blockWidth;
+      const int32_t x0 = (bx * kBlockWidth) >> shift;
       rows.b0 = row(fieldB, y) + x0;
       rows.a0 = row(fieldA, y) + x0;
       rows.bUp0 = row(fieldB, missingRow(i - 1)) + x0;
@@ -251,7 +256,7 @@ void TemporalDeinterlacer::rebuildPlane(const Plane& p, int keptParity, bool kep
       rows.aUp = row(fieldA, missingRow(i - 1 + my)) + x0 + mx;
       rows.bDown = row(fieldB, missingRow(i + 1 - my)) + x0 - mx;
       rows.aDown = row(fieldA, missingRow(i + 1 + my)) + x0 + mx;
-      k.span(rows, x0, (end - bx) * blockWidth);
+      k.span(rows, x0, ((end - bx) * kBlockWidth) >> shift);
       bx = end;
     }
   }

@@ -12,16 +12,19 @@
 //    and the next frame (t-2, t+2) are Kp and Kn.
 // 2. Motion, on luma, per block of 16 columns x 8 field rows, in raster
 //    order: a vector m = (mx, my) (columns, field rows) whose cost
-//    SAD(m) = sum |B(x - m) - A(x + m)| over the block is least among the
-//    candidates tried, in this order, a candidate replacing the best only
-//    when its cost is strictly lower: (0,0); the vectors of the left, upper
-//    and upper-right blocks; when the best cost is then above 512, the
+//    sum |B(x - m) - A(x + m)| + |((B(x - m) + A(x + m) + 1) >> 1) - G(x)|
+//    over the block (G the average (up + down + 1) >> 1 of the kept rows
+//    above and below: the prediction must also fit the current field) is
+//    least among the candidates tried, in this order, a candidate replacing
+//    the best only when its cost is strictly lower: (0,0); the vectors of
+//    the left, upper and upper-right blocks; when the best cost is then above 8192, the
 //    coarse set (-8,0) (8,0) (-4,0) (4,0) (-12,0) (12,0) (0,-2) (0,2); then
 //    steps from the best to its four neighbours (-1,0) (1,0) (0,-1) (0,1),
 //    moving to the best improving one, at most 16 times. Only vectors with
 //    |mx| <= 16, |my| <= 4 and both displaced blocks inside the field are
-//    tried. Chroma uses the block's vector halved (rounded toward zero) on
-//    8 x 4 blocks.
+//    tried; a vector already measured is not measured again. Chroma goes in
+//    blocks of 16 columns x 4 field rows, each with the vector of the left
+//    one of its two luma blocks, halved (rounded toward zero).
 // 3. Per missing pixel, with c, e the kept pixels above and below and bp, ap
 //    the pixels of B and A displaced by -m and +m:
 //    d = (bp + ap + 1) >> 1 (the motion-compensated prediction), r = |bp - ap|.
@@ -84,6 +87,8 @@ void temporalSpanC(const TemporalRows& rows, int32_t x0, int32_t n);
 uint32_t temporalBlockSadSse2(const uint8_t* b, const uint8_t* a, ptrdiff_t stride,
                               const uint8_t* guide, ptrdiff_t guideStride);
 void temporalSpanSse2(const TemporalRows& rows, int32_t x0, int32_t n);
+uint32_t temporalBlockSadAvx2(const uint8_t* b, const uint8_t* a, ptrdiff_t stride,
+                              const uint8_t* guide, ptrdiff_t guideStride);
 void temporalSpanAvx2(const TemporalRows& rows, int32_t x0, int32_t n);
 
 TemporalKernels makeTemporalKernels(uint32_t cpuFlags);

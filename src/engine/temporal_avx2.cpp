@@ -91,6 +91,28 @@ inline void span16(const TemporalRows& r, int32_t x, int32_t j) {
 
 }  // namespace
 
+uint32_t temporalBlockSadAvx2(const uint8_t* b, const uint8_t* a, ptrdiff_t stride,
+                              const uint8_t* guide, ptrdiff_t guideStride) {
+  // Two rows per register.
+  auto rows = [](const uint8_t* p, ptrdiff_t s) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + s)), 1);
+  };
+  __m256i sum = _mm256_setzero_si256();
+  for (int row = 0; row < 8; row += 2) {
+    const __m256i vb = rows(b, stride), va = rows(a, stride), vg = rows(guide, guideStride);
+    sum = _mm256_add_epi64(sum, _mm256_add_epi64(_mm256_sad_epu8(vb, va),
+                                                 _mm256_sad_epu8(_mm256_avg_epu8(vb, va), vg)));
+    b += 2 * stride;
+    a += 2 * stride;
+    guide += 2 * guideStride;
+  }
+  const __m128i half = _mm_add_epi64(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(half) +
+                               _mm_cvtsi128_si32(_mm_unpackhi_epi64(half, half)));
+}
+
 void temporalSpanAvx2(const TemporalRows& r, int32_t x0, int32_t n) {
   int32_t j = 0;
   for (; j + 16 <= n; j += 16) span16(r, x0 + j, j);

@@ -66,7 +66,7 @@ TEST(Options, RangeEdgesAccepted) {
 
 TEST(Options, OutOfRangeValuesRefusedWithTheirName) {
   const std::vector<std::vector<const char*>> bad = {
-      {"--method", "6"},
+      {"--method", "7"},
       {"--method", "-1"},
       {"--method", "4x"},
       {"--search-area", "2147483648"},
@@ -108,6 +108,9 @@ TEST(Options, UsageErrors) {
   EXPECT_TRUE(o.keepTop);
   EXPECT_NE(parse({"--keep-field", "left", "a", "b"}, &o), "");
   EXPECT_NE(parse({"--bgr24", "16x16", "--keep-field", "top", "a", "b"}, &o), "");
+  // The host's own stream has no method 6.
+  EXPECT_NE(parse({"--bgr24", "16x16", "--method", "6", "a", "b"}, &o), "");
+  EXPECT_EQ(parse({"--method", "6", "a", "b"}, &o), "");
   EXPECT_EQ(parse({"--rate", "field", "--field-order", "bff", "--frames", "5:", "a", "b"}, &o), "");
   EXPECT_TRUE(o.fieldRate);
   EXPECT_EQ(o.fieldOrder, FieldOrder::Bff);

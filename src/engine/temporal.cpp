@@ -17,7 +17,8 @@ constexpr int32_t kRangeX = 16;
 constexpr int32_t kRangeY = 4;
 constexpr uint32_t kCoarseAbove = 8192;
 constexpr int kMaxSteps = 16;
-constexpr int kStillChange = 2;
+constexpr int kStillChange = 0;
+constexpr int kKeptShift = 3;
 constexpr int kDiagonalMargin = 16;
 
 constexpr MotionVector kCoarse[] = {{-8, 0},  {8, 0},  {-4, 0}, {4, 0},
@@ -90,7 +91,7 @@ void temporalSpanC(const TemporalRows& r, int32_t x0, int32_t n) {
     const int hi = std::max({d - e, d - c, std::min(bu - c, fd - e)});
     const int lo = std::min({d - e, d - c, std::max(bu - c, fd - e)});
     // Not displaced, the kept field's own change in time counts too.
-    const int kept = still ? std::max((pu + pd) >> 1, (nu + nd) >> 1) : 0;
+    const int kept = still ? std::max((pu + pd) >> kKeptShift, (nu + nd) >> kKeptShift) : 0;
     const int diff = std::max({change >> 1, kept, lo, -hi});
     r.out[x] = static_cast<uint8_t>(std::clamp(spatial(r, x), d - diff, d + diff));
   }

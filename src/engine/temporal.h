@@ -25,26 +25,26 @@
 //    tried; a vector already measured is not measured again. Chroma goes in
 //    blocks of 16 columns x 4 field rows, each with the vector of the left
 //    one of its two luma blocks, halved (rounded toward zero).
-// 3. Per missing pixel, with c, e the kept pixels above and below and bp, ap
-//    the pixels of B and A displaced by -m and +m:
-//    d = (bp + ap + 1) >> 1 (the motion-compensated prediction), r = |bp - ap|.
-//    The same with m = 0 gives d0 and r0; where r0 <= r the pixel takes
-//    m = 0 instead (the block's vector is the motion of most of the block,
-//    not of what stands still beside a moving edge).
-//    Still: when m = 0 and r and the changes |Kp - C|, |Kn - C| of the kept
-//    rows above and below are all at most 2, the result is d (a still area
-//    keeps its woven rows: B = A = the woven row there).
+// 3. Per missing pixel, with c, e the kept pixels above and below: b0, a0
+//    the pixels of B and A at its place, r0 = |b0 - a0|; bm, am those
+//    displaced by -m and +m, rm = |bm - am|. The pixel is not displaced when
+//    m = 0 or r0 = 0 (what stands still beside a moving edge): then
+//    d = (b0 + a0 + 1) >> 1, r = r0; else d = (bm + am + 1) >> 1, r = rm.
+//    Still: not displaced and r, |Kp - c|, |Kp - e|, |Kn - c|, |Kn - e| (the
+//    kept rows above and below in the frames before and after) all 0: the
+//    result is d (a still area keeps its woven rows: B = A = the woven row).
 //    Otherwise: bu, fd = the same prediction one field row above and below;
 //    hi = max(d - e, d - c, min(bu - c, fd - e)), lo = min(d - e, d - c,
-//    max(bu - c, fd - e)), diff = max(r >> 1, lo, -hi); the result is the
-//    spatial prediction sp clamped to [d - diff, d + diff] (no overshoot
-//    beyond what the neighbours in time and space allow).
-//    sp follows edges: for k in 0, -1, 1, -2, 2 the cost
-//    |U(x-1+k) - L(x-1-k)| + |U(x+k) - L(x-k)| + |U(x+1+k) - L(x+1-k)| of the
-//    kept rows U above and L below (columns clamped to the plane), the first
-//    least cost wins; k = 0 gives the cubic (-U3 + 9U + 9L - L3 + 8) >> 4
-//    clipped to 0..255 (U3, L3 the kept rows three rows away, clamped to the
-//    plane), else (U(x+k) + L(x-k) + 1) >> 1.
+//    max(bu - c, fd - e)); k = max((|Kp - c| + |Kp - e|) >> 3,
+//    (|Kn - c| + |Kn - e|) >> 3) when not displaced, else 0;
+//    diff = max(r >> 1, k, lo, -hi); the result is the spatial prediction sp
+//    clamped to [d - diff, d + diff] (no overshoot beyond what the
+//    neighbours in time and space allow).
+//    sp follows edges: the cubic (-U3 + 9U + 9L - L3 + 8) >> 4 clipped to
+//    0..255 (U, L the kept rows above and below, U3, L3 three rows away),
+//    unless the first least of the diagonal costs |U(x-1+k) - L(x-1-k)| +
+//    |U(x+k) - L(x-k)| + |U(x+1+k) - L(x+1-k)|, k = -1, 1, -2, 2, is clearly
+//    lower (2 * cost + 16 < the cost of k = 0): then (U(x+k) + L(x-k) + 1) >> 1.
 //    Rows outside the plane are replaced by the nearest row of the same
 //    parity inside it, columns outside it by the nearest column.
 #pragma once

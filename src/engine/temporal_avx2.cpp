@@ -28,7 +28,7 @@ inline void span16(const TemporalRows& r, int32_t x, int32_t j) {
   const __m256i changeM = absDiff(bm, am);
   // Displaced where the block moves and standing still does not match.
   const __m256i moved =
-      r.b == r.b0 ? _mm256_setzero_si256() : _mm256_cmpgt_epi16(change0, _mm256_set1_epi16(2));
+      r.b == r.b0 ? _mm256_setzero_si256() : _mm256_cmpgt_epi16(change0, _mm256_setzero_si256());
   const __m256i change = select(moved, changeM, change0);
   const __m256i d = select(moved, _mm256_avg_epu16(bm, am), _mm256_avg_epu16(b0, a0));
 
@@ -73,8 +73,8 @@ inline void span16(const TemporalRows& r, int32_t x, int32_t j) {
   const __m256i pu = absDiff(load16(r.prevUp + x), c), pd = absDiff(load16(r.prevDown + x), e);
   const __m256i nu = absDiff(load16(r.nextUp + x), c), nd = absDiff(load16(r.nextDown + x), e);
   const __m256i kept =
-      _mm256_andnot_si256(moved, _mm256_max_epi16(_mm256_srli_epi16(_mm256_add_epi16(pu, pd), 1),
-                                                  _mm256_srli_epi16(_mm256_add_epi16(nu, nd), 1)));
+      _mm256_andnot_si256(moved, _mm256_max_epi16(_mm256_srli_epi16(_mm256_add_epi16(pu, pd), 3),
+                                                  _mm256_srli_epi16(_mm256_add_epi16(nu, nd), 3)));
   const __m256i diff =
       _mm256_max_epi16(_mm256_max_epi16(_mm256_max_epi16(_mm256_srli_epi16(change, 1), kept), lo),
                        _mm256_sub_epi16(_mm256_setzero_si256(), hi));
@@ -83,7 +83,7 @@ inline void span16(const TemporalRows& r, int32_t x, int32_t j) {
 
   const __m256i t = _mm256_max_epi16(_mm256_max_epi16(change, _mm256_max_epi16(pu, pd)),
                                      _mm256_max_epi16(nu, nd));
-  result = select(_mm256_or_si256(moved, _mm256_cmpgt_epi16(t, _mm256_set1_epi16(2))), result, d);
+  result = select(_mm256_or_si256(moved, _mm256_cmpgt_epi16(t, _mm256_setzero_si256())), result, d);
   const __m128i packed =
       _mm_packus_epi16(_mm256_castsi256_si128(result), _mm256_extracti128_si256(result, 1));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(r.out + x), packed);

@@ -31,7 +31,7 @@ inline void span8(const TemporalRows& r, int32_t x, int32_t j) {
   const __m128i changeM = absDiff(bm, am);
   // Displaced where the block moves and standing still does not match.
   const __m128i moved =
-      r.b == r.b0 ? _mm_setzero_si128() : _mm_cmpgt_epi16(change0, _mm_set1_epi16(2));
+      r.b == r.b0 ? _mm_setzero_si128() : _mm_cmpgt_epi16(change0, _mm_setzero_si128());
   const __m128i change = select(moved, changeM, change0);
   const __m128i d = select(moved, _mm_avg_epu16(bm, am), _mm_avg_epu16(b0, a0));
 
@@ -74,8 +74,8 @@ inline void span8(const TemporalRows& r, int32_t x, int32_t j) {
   const __m128i pu = absDiff(load8(r.prevUp + x), c), pd = absDiff(load8(r.prevDown + x), e);
   const __m128i nu = absDiff(load8(r.nextUp + x), c), nd = absDiff(load8(r.nextDown + x), e);
   const __m128i kept =
-      _mm_andnot_si128(moved, _mm_max_epi16(_mm_srli_epi16(_mm_add_epi16(pu, pd), 1),
-                                            _mm_srli_epi16(_mm_add_epi16(nu, nd), 1)));
+      _mm_andnot_si128(moved, _mm_max_epi16(_mm_srli_epi16(_mm_add_epi16(pu, pd), 3),
+                                            _mm_srli_epi16(_mm_add_epi16(nu, nd), 3)));
   const __m128i diff =
       _mm_max_epi16(_mm_max_epi16(_mm_max_epi16(_mm_srli_epi16(change, 1), kept), lo),
                     _mm_sub_epi16(_mm_setzero_si128(), hi));
@@ -83,7 +83,7 @@ inline void span8(const TemporalRows& r, int32_t x, int32_t j) {
 
   const __m128i t =
       _mm_max_epi16(_mm_max_epi16(change, _mm_max_epi16(pu, pd)), _mm_max_epi16(nu, nd));
-  result = select(_mm_or_si128(moved, _mm_cmpgt_epi16(t, _mm_set1_epi16(2))), result, d);
+  result = select(_mm_or_si128(moved, _mm_cmpgt_epi16(t, _mm_setzero_si128())), result, d);
   _mm_storel_epi64(reinterpret_cast<__m128i*>(r.out + x), _mm_packus_epi16(result, result));
 }
 

@@ -246,6 +246,18 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
     if (result.ok) result.error = error;
     result.ok = false;
   };
+  // Under the mutex: nothing more is read or written.
+  auto stop = [&](const std::string& error) {
+    fail(error);
+    stopped = true;
+    changed.notify_all();
+  };
+  // Under the mutex: the input ended (with a read failure when `error`).
+  auto endInput = [&](const std::string* error) {
+    if (error != nullptr) fail(*error);
+    readEnded = true;
+    changed.notify_all();
+  };
 
   // Under the mutex; returns with it held.
   auto writeInOrder = [&](std::unique_lock<std::mutex>& lock) {
@@ -260,9 +272,7 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
       if (ok && progress) progress(frame);
       lock.lock();
       if (!ok) {
-        fail(error);
-        stopped = true;
-        changed.notify_all();
+        stop(error);
         break;
       }
       f.ready = false;
@@ -281,12 +291,7 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
       if (stopped || readEnded) return;
       const int b = own->freeOut();
       if (window) {
-        if (!ensure(own->out[b], outBytes)) {
-          fail(kOutOfMemory);
-          stopped = true;
-          changed.notify_all();
-          return;
-        }
+        if (!ensure(own->out[b], outBytes)) return stop(kOutOfMemory);
         Task task;
         const NeighbourWindow::Next next = window->next(&task);
         if (next == NeighbourWindow::Next::Wait) {
@@ -294,10 +299,7 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
           continue;
         }
         if (next == NeighbourWindow::Next::End) {
-          if (window->failed()) fail(window->error());
-          readEnded = true;
-          changed.notify_all();
-          return;
+          return endInput(window->failed() ? &window->error() : nullptr);
         }
         const uint64_t k = framesRead++;
         own->busy[b] = true;
@@ -311,21 +313,13 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
         writeInOrder(lock);
         continue;
       }
-      if (!ensure(own->in, inBytes) || !ensure(own->out[b], outBytes)) {
-        fail(kOutOfMemory);
-        stopped = true;
-        changed.notify_all();
-        return;
-      }
+      if (!ensure(own->in, inBytes) || !ensure(own->out[b], outBytes)) return stop(kOutOfMemory);
       PendingFrame pending;
       std::string error;
       const FrameSource::Result r = source.read(own->in.get(), &pending, &error);
       if (r != FrameSource::Result::Frame) {
         // The frames read before are still processed and written.
-        if (r == FrameSource::Result::Error) fail(error);
-        readEnded = true;
-        changed.notify_all();
-        return;
+        return endInput(r == FrameSource::Result::Error ? &error : nullptr);
       }
       const uint64_t k = framesRead++;
       own->busy[b] = true;
@@ -333,10 +327,7 @@ RunResult runFrames(FrameSource& source, FrameSink& sink,
       if (pending.deferred && !source.fill(own->in.get(), pending, &error)) {
         // The input changed under the reader: the run fails here.
         lock.lock();
-        fail(error);
-        stopped = true;
-        changed.notify_all();
-        return;
+        return stop(error);
       }
       processor->process(own->in.get(), own->out[b].get());
       lock.lock();

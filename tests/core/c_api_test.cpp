@@ -24,7 +24,10 @@ TEST(CApi, StatusesOptionsAndRefusals) {
   long v = 0;
   EXPECT_EQ(wdi_get_option(s, WDI_OPTION_METHOD, &v), WDI_OK);
   EXPECT_EQ(v, 4);
-  EXPECT_EQ(wdi_set_option(s, WDI_OPTION_METHOD, 6), WDI_ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(wdi_set_option(s, WDI_OPTION_METHOD, 7), WDI_ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(wdi_set_option(s, WDI_OPTION_METHOD, 6), WDI_OK);
+  EXPECT_EQ(wdi_set_field_order(s, WDI_BOTTOM_FIELD_FIRST), WDI_OK);
+  EXPECT_EQ(wdi_set_field_order(s, 2), WDI_ERR_INVALID_ARGUMENT);
   EXPECT_EQ(wdi_set_option(s, WDI_OPTION_METHOD, -1), WDI_ERR_INVALID_ARGUMENT);
   EXPECT_EQ(wdi_set_option(s, 99, 0), WDI_ERR_INVALID_ARGUMENT);
   // A negative pattern reads back as its unsigned value.

@@ -39,7 +39,7 @@ inline typename V::Reg temporalLanes(const TemporalRows& r, int32_t x, int32_t j
                   V::absDiff(V::load(r.up + x + 1 + k), V::load(r.down + x + 1 - k)));
   };
   Reg sp = V::template sar<4>(V::sub(V::add(V::mul9(V::add(c, e)), V::set(8)),
-                                      V::add(V::load(r.up3 + x), V::load(r.down3 + x))));
+                                     V::add(V::load(r.up3 + x), V::load(r.down3 + x))));
   sp = V::min(V::max(sp, V::zero()), V::set(255));
   Reg best = cost(-1);
   Reg diagonal = V::avg(V::load(r.up + x - 1), V::load(r.down + x + 1));
@@ -65,7 +65,8 @@ inline typename V::Reg temporalLanes(const TemporalRows& r, int32_t x, int32_t j
   const Reg pu = V::absDiff(V::load(r.prevUp + x), c), pd = V::absDiff(V::load(r.prevDown + x), e);
   const Reg nu = V::absDiff(V::load(r.nextUp + x), c), nd = V::absDiff(V::load(r.nextDown + x), e);
   const Reg kept =
-      V::select(moved, V::zero(), V::max(V::template shr<3>(V::add(pu, pd)), V::template shr<3>(V::add(nu, nd))));
+      V::select(moved, V::zero(),
+                V::max(V::template shr<3>(V::add(pu, pd)), V::template shr<3>(V::add(nu, nd))));
   const Reg diff =
       V::max(V::max(V::max(V::template shr<1>(change), kept), lo), V::sub(V::zero(), hi));
   const Reg result = V::min(V::max(sp, V::sub(d, diff)), V::add(d, diff));

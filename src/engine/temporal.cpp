@@ -234,16 +234,26 @@ void TemporalDeinterlacer::rebuildPlane(const Plane& p, int keptParity, bool kep
     rows.out = p.out + static_cast<ptrdiff_t>(y) * w;
     const MotionVector* blockRow = vectors_.get() + (i / blockRows) * bw;
     // Runs of blocks with the same vector in one call. Chroma goes by pairs
-    // of blocks (16 columns), each with the vector of its left block.
+    // of blocks (16 columns), each with the vector of its left block halved,
+    // or none where that would read outside the plane (the search kept only
+    // the left block inside).
     const int32_t step = 1 << shift;
+    auto vectorOf = [&](int32_t bx) {
+      const MotionVector v = blockRow[bx];
+      if (shift == 0) return v;
+      const int32_t x0 = bx * kBlockWidth / 2;
+      const int32_t span = std::min(kBlockWidth, w - x0);
+      const auto cmx = static_cast<int8_t>(v.x / 2);
+      if (x0 - std::abs(cmx) < 0 || x0 + span + std::abs(cmx) > w) return MotionVector{0, 0};
+      return MotionVector{cmx, static_cast<int8_t>(v.y / 2)};
+    };
     for (int32_t bx = 0; bx < bw;) {
+      const MotionVector v = vectorOf(bx);
       int32_t end = bx + step;
-      while (end < bw && blockRow[end].x == blockRow[bx].x && blockRow[end].y == blockRow[bx].y) {
-        end += step;
-      }
+      while (end < bw && vectorOf(end).x == v.x && vectorOf(end).y == v.y) end += step;
       end = std::min(end, bw);
-      const int32_t mx = blockRow[bx].x / (1 << shift);
-      const int32_t my = blockRow[bx].y / (1 << shift);
+      const int32_t mx = v.x;
+      const int32_t my = v.y;
       const int32_t x0 = (bx * kBlockWidth) >> shift;
       rows.b0 = row(fieldB, y) + x0;
       rows.a0 = row(fieldA, y) + x0;

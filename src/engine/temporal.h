@@ -24,7 +24,8 @@
 //    |mx| <= 16, |my| <= 4 and both displaced blocks inside the field are
 //    tried; a vector already measured is not measured again. Chroma goes in
 //    blocks of 16 columns x 4 field rows, each with the vector of the left
-//    one of its two luma blocks, halved (rounded toward zero).
+//    one of its two luma blocks, halved (rounded toward zero), or (0,0)
+//    where the displaced block would leave the plane.
 // 3. Per missing pixel, with c, e the kept pixels above and below: b0, a0
 //    the pixels of B and A at its place, r0 = |b0 - a0|; bm, am those
 //    displaced by -m and +m, rm = |bm - am|. The pixel is not displaced when

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/stream.h"
 #include "platform/cpu.h"
 
 namespace wdi::cli {
@@ -166,7 +167,7 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions* options, st
       ok = flag(&o.verbose);
     } else if (name == "--method") {
       uint32_t m;
-      ok = unsignedIn(0, 6, &m);
+      ok = unsignedIn(0, core::kLastMethod, &m);
       if (ok) o.params.method = static_cast<int32_t>(m);
     } else if (name == "--search-area") {
       ok = signedAll(&o.params.searchArea);
@@ -316,7 +317,7 @@ bool parseCommandLine(int argc, const char* const* argv, CliOptions* options, st
         "input; --bgr24 runs the host's own stream";
     return false;
   }
-  if (o.bgr24 && o.params.method == 6) {
+  if (o.bgr24 && o.params.method == core::kTemporalMethod) {
     *error = "--method 6 is for YUV4MPEG2 input; --bgr24 runs the host's own stream (methods 0-5)";
     return false;
   }

@@ -27,6 +27,11 @@ constexpr MotionVector kSteps[] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
 
 inline int absDiff(int a, int b) { return a > b ? a - b : b - a; }
 
+// Row r of a plane of h rows, or the nearest row of the kept parity inside it.
+inline int32_t keptRowOf(int32_t r, int keptParity, int32_t h) {
+  return std::clamp(r, keptParity, h - 2 + keptParity);
+}
+
 // The edge-following spatial prediction of pixel x from the kept rows.
 inline int spatial(const TemporalRows& r, int32_t x) {
   const uint8_t* u = r.up;
@@ -74,7 +79,6 @@ void temporalSpanC(const TemporalRows& r, int32_t x0, int32_t n) {
     const int e = r.down[x];
     const int change0 = absDiff(r.b0[j], r.a0[j]);
     const int changeM = absDiff(r.b[j], r.a[j]);
-    // Not displaced where that matches at least as well.
     // Not displaced where the block does not move or where standing still matches.
     const bool still = r.b0 == r.b || change0 <= kStillChange;
     const int change = still ? change0 : changeM;
@@ -113,10 +117,9 @@ void TemporalDeinterlacer::init(uint32_t width, uint32_t height) {
 }
 
 // Vectors of the luma blocks; b and a are the first rows of the missing
-// fields B and A, field rows fieldStride bytes apart.
-void TemporalDeinterlacer::search(const uint8_t* b, const uint8_t* a, const uint8_t* cur,
-                                  int keptParity) {
-  const TemporalKernels k = makeTemporalKernels(cpuFlags());
+// fields B and A, cur the current frame (its kept rows make the guide).
+void TemporalDeinterlacer::search(const TemporalKernels& k, const uint8_t* b, const uint8_t* a,
+                                  const uint8_t* cur, int keptParity) {
   const auto bw = static_cast<int32_t>(blocksX());
   const auto bh = static_cast<int32_t>(blocksY());
   const auto w = static_cast<int32_t>(width_);
@@ -125,8 +128,8 @@ void TemporalDeinterlacer::search(const uint8_t* b, const uint8_t* a, const uint
   const int32_t fieldRows = h / 2;
   for (int32_t i = 0; i < fieldRows; ++i) {
     const int32_t y = 2 * i + 1 - keptParity;
-    const uint8_t* up = cur + std::clamp(y - 1, keptParity, h - 2 + keptParity) * w;
-    const uint8_t* down = cur + std::clamp(y + 1, keptParity, h - 2 + keptParity) * w;
+    const uint8_t* up = cur + keptRowOf(y - 1, keptParity, h) * w;
+    const uint8_t* down = cur + keptRowOf(y + 1, keptParity, h) * w;
     uint8_t* g = guide_.get() + static_cast<ptrdiff_t>(i) * w;
     for (int32_t x = 0; x < w; ++x) g[x] = static_cast<uint8_t>((up[x] + down[x] + 1) >> 1);
   }
@@ -179,8 +182,8 @@ void TemporalDeinterlacer::search(const uint8_t* b, const uint8_t* a, const uint
 
 // Rebuilds the rows of the missing parity of one plane (shift 0 luma, 1
 // chroma) and copies the kept ones.
-void TemporalDeinterlacer::rebuildPlane(const Plane& p, int keptParity, bool keptFirst, int shift) {
-  const TemporalKernels k = makeTemporalKernels(cpuFlags());
+void TemporalDeinterlacer::rebuildPlane(const TemporalKernels& k, const Plane& p, int keptParity,
+                                        bool keptFirst, int shift) {
   const int32_t w = p.width;
   const int32_t h = p.height;
   const int missing = 1 - keptParity;
@@ -190,7 +193,7 @@ void TemporalDeinterlacer::rebuildPlane(const Plane& p, int keptParity, bool kep
   const int32_t blockRows = kBlockRows >> shift;
   const auto bw = static_cast<int32_t>(blocksX());
   auto row = [&](const uint8_t* plane, int32_t r) { return plane + static_cast<ptrdiff_t>(r) * w; };
-  auto keptRow = [&](int32_t r) { return std::clamp(r, keptParity, h - 2 + keptParity); };
+  auto keptRow = [&](int32_t r) { return keptRowOf(r, keptParity, h); };
   auto missingRow = [&](int32_t i) { return 2 * std::clamp(i, 0, fieldRows - 1) + missing; };
 
   for (int32_t r = keptParity; r < h; r += 2) std::memcpy(p.out + r * w, row(p.cur, r), w);
@@ -285,12 +288,14 @@ void TemporalDeinterlacer::process(const uint8_t* prev, const uint8_t* cur, cons
   const int missing = 1 - keptParity;
   const uint8_t* fieldB = keptFirst ? prev : cur;
   const uint8_t* fieldA = keptFirst ? cur : next;
-  search(fieldB + missing * w, fieldA + missing * w, cur, keptParity);
+  // The CPU mask is read per frame, as the engine's kernels do.
+  const TemporalKernels k = makeTemporalKernels(cpuFlags());
+  search(k, fieldB + missing * w, fieldA + missing * w, cur, keptParity);
 
   const size_t luma = static_cast<size_t>(w) * h;
-  rebuildPlane({prev, cur, next, out, w, h}, keptParity, keptFirst, 0);
+  rebuildPlane(k, {prev, cur, next, out, w, h}, keptParity, keptFirst, 0);
   for (const size_t offset : {luma, luma + luma / 4}) {
-    rebuildPlane({prev + offset, cur + offset, next + offset, out + offset, w / 2, h / 2},
+    rebuildPlane(k, {prev + offset, cur + offset, next + offset, out + offset, w / 2, h / 2},
                  keptParity, keptFirst, 1);
   }
 }

@@ -119,8 +119,10 @@ class TemporalDeinterlacer {
     uint8_t* out;
     int32_t width, height;
   };
-  void search(const uint8_t* b, const uint8_t* a, const uint8_t* cur, int keptParity);
-  void rebuildPlane(const Plane& p, int keptParity, bool keptFirst, int shift);
+  void search(const TemporalKernels& k, const uint8_t* b, const uint8_t* a, const uint8_t* cur,
+              int keptParity);
+  void rebuildPlane(const TemporalKernels& k, const Plane& p, int keptParity, bool keptFirst,
+                    int shift);
 
   uint32_t width_ = 0, height_ = 0;
   std::unique_ptr<MotionVector[]> vectors_;

@@ -203,11 +203,11 @@ void f0r_update(f0r_instance_t instance, double time, const uint32_t* inframe, u
     in->stream->setKeptField(in->keepTop ? core::Field::Top : core::Field::Bottom);
     // A filter sees no frame ahead: method 6 reads the frame before only, and
     // none after a jump back in time (some hosts give every frame the same
-    // time). Top field first, as the hosts' interlaced material is; so the
-    // top field, kept, has both its neighbouring fields.
+    // time). The stream's default order, top field first, is that of the
+    // hosts' interlaced material; so the top field, kept, has both its
+    // neighbouring fields.
     const bool temporal = in->params.method == core::kTemporalMethod;
     if (temporal && in->havePrev && time < in->lastTime) in->havePrev = false;
-    in->stream->setTopFieldFirst(true);
     in->stream->processPadded(in->yuvIn.data(), in->yuvOut.data(),
                               temporal && in->havePrev ? in->yuvPrev.data() : nullptr, nullptr);
     if (temporal) {

@@ -253,12 +253,18 @@ void releaseStream(GstWdeinterlace* s) {
   s->stream = nullptr;
 }
 
+// Drops every frame held, the one being split and those method 6 keeps (a
+// flush, a stop, the end).
+void dropHistory(GstWdeinterlace* s) {
+  for (GstBuffer** b : {&s->pending, &s->before, &s->after, &s->held})
+    gst_buffer_replace(b, nullptr);
+}
+
 void gst_wdeinterlace_finalize(GObject* object) {
   GstWdeinterlace* s = self(object);
   releaseStream(s);
   g_free(s->regionFile);
-  for (GstBuffer** b : {&s->pending, &s->before, &s->after, &s->held})
-    gst_buffer_replace(b, nullptr);
+  dropHistory(s);
   G_OBJECT_CLASS(gst_wdeinterlace_parent_class)->finalize(object);
 }
 
@@ -391,12 +397,6 @@ bool temporal(GstWdeinterlace* s) {
   const bool on = s->params.method == wdi::core::kTemporalMethod;
   GST_OBJECT_UNLOCK(s);
   return on && !gst_base_transform_is_passthrough(GST_BASE_TRANSFORM(s));
-}
-
-// Drops every frame held for method 6 (a flush, a stop).
-void dropHistory(GstWdeinterlace* s) {
-  for (GstBuffer** b : {&s->pending, &s->before, &s->after, &s->held})
-    gst_buffer_replace(b, nullptr);
 }
 
 // The pending buffer is done: with method 6 it becomes the frame before.

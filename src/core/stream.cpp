@@ -26,6 +26,11 @@ void mirrorRows(const uint8_t* src, uint8_t* dst, uint32_t w, uint32_t h) {
   }
 }
 
+// Rows of plane p (Y, Cb, Cr) in an engine frame.
+uint32_t paddedRows(const FrameGeometry& g, int p) {
+  return p == 0 ? g.paddedHeight : g.paddedHeight / 2;
+}
+
 void copyPlane(const uint8_t* src, ptrdiff_t srcStride, uint8_t* dst, ptrdiff_t dstStride,
                uint32_t width, uint32_t height) {
   for (uint32_t r = 0; r < height; ++r) {
@@ -57,8 +62,10 @@ std::unique_ptr<Stream> Stream::create(uint32_t width, uint32_t height, Status* 
       buffer->reset(static_cast<uint8_t*>(std::calloc(frame, 1)));
       if (*buffer == nullptr) throw std::bad_alloc();
     }
-    s->mask_.reset(new int32_t[BlockMaskEntries(static_cast<int32_t>(g.paddedWidth),
-                                                static_cast<int32_t>(g.paddedHeight))]);
+    const uint32_t entries =
+        BlockMaskEntries(static_cast<int32_t>(g.paddedWidth), static_cast<int32_t>(g.paddedHeight));
+    s->mask_.reset(new int32_t[entries]);
+    s->mirroredMask_.reset(new int32_t[entries]);
     s->rebuildMask();
     *status = Status::Ok;
     return s;
@@ -80,6 +87,14 @@ void Stream::rebuildMask() {
   const uint32_t entries = BlockMaskEntries(w, h);
   for (uint32_t i = 0; i < entries; ++i) {
     if (mask_[i] == 0) regionEmpty_ = false;
+  }
+  // The same blocks for the upside-down frame: h is a multiple of 16, so the
+  // 8-row luma and 4-row chroma blocks map onto whole blocks.
+  const uint32_t columns = static_cast<uint32_t>(w + 7) / 8;
+  const uint32_t rows = static_cast<uint32_t>(h + 7) / 8;
+  for (uint32_t r = 0; r < rows; ++r) {
+    std::memcpy(mirroredMask_.get() + size_t{r} * columns,
+                mask_.get() + size_t{rows - 1 - r} * columns, columns * sizeof(int32_t));
   }
 }
 
@@ -117,21 +132,33 @@ Status Stream::setRegion(const CRectList& region) {
   return Status::Ok;
 }
 
+void Stream::processMirrored() {
+  const uint32_t w = geometry_.paddedWidth;
+  const uint32_t h = geometry_.paddedHeight;
+  engine_.process(mirroredIn_.get(), mirroredOut_.get(), &params_);
+  if (!regionEmpty_) {
+    ApplyBlockMask(mirroredMask_.get(), mirroredIn_.get(), mirroredOut_.get(),
+                   static_cast<int32_t>(w), static_cast<int32_t>(h));
+  }
+}
+
 void Stream::processPadded(const uint8_t* in, uint8_t* out, const uint8_t* prev,
                            const uint8_t* next) {
   const uint32_t w = geometry_.paddedWidth;
   const uint32_t h = geometry_.paddedHeight;
   lastIn_ = in;
+  if (params_.method != kTemporalMethod && keptField_ == Field::Top) {
+    // The top field kept: the same arithmetic on the picture upside down.
+    mirrorRows(in, mirroredIn_.get(), w, h);
+    processMirrored();
+    mirrorRows(mirroredOut_.get(), out, w, h);
+    return;
+  }
   if (params_.method == kTemporalMethod) {
     const bool top = keptField_ == Field::Top;
     temporal_.process(prev, in, next, out, top, top == topFieldFirst_);
-  } else if (keptField_ == Field::Bottom) {
-    engine_.process(in, out, &params_);
   } else {
-    // The top field kept: the same arithmetic on the picture upside down.
-    mirrorRows(in, mirroredIn_.get(), w, h);
-    engine_.process(mirroredIn_.get(), mirroredOut_.get(), &params_);
-    mirrorRows(mirroredOut_.get(), out, w, h);
+    engine_.process(in, out, &params_);
   }
   if (!regionEmpty_) {
     ApplyBlockMask(mask_.get(), in, out, static_cast<int32_t>(w), static_cast<int32_t>(h));
@@ -153,8 +180,30 @@ void Stream::process(const InPlane in[3], const OutPlane out[3], const InPlane* 
     padEngineFrame(frame, g);
     return frame;
   };
-  pad(in, paddedIn_.get());
   const bool temporal = usesNeighbours();
+  if (!temporal && keptField_ == Field::Top) {
+    // Straight into and out of the upside-down frames: no copy in between.
+    pictureInEngineFrame(mirroredIn_.get(), g, planes);
+    for (int p = 0; p < 3; ++p) {
+      const PlaneRef& m = planes[p];
+      const auto stride = static_cast<ptrdiff_t>(m.stride);
+      uint8_t* lastRow = m.data + (static_cast<ptrdiff_t>(paddedRows(g, p)) - 1) * stride;
+      copyPlane(in[p].data, in[p].stride, lastRow, -stride, m.width, m.height);
+      padImage(lastRow, -stride, 1, m.width, m.height, static_cast<uint32_t>(m.stride),
+               paddedRows(g, p));
+    }
+    lastIn_ = nullptr;
+    processMirrored();
+    pictureInEngineFrame(mirroredOut_.get(), g, planes);
+    for (int p = 0; p < 3; ++p) {
+      const PlaneRef& m = planes[p];
+      const auto stride = static_cast<ptrdiff_t>(m.stride);
+      const uint8_t* lastRow = m.data + (static_cast<ptrdiff_t>(paddedRows(g, p)) - 1) * stride;
+      copyPlane(lastRow, -stride, out[p].data, out[p].stride, m.width, m.height);
+    }
+    return;
+  }
+  pad(in, paddedIn_.get());
   processPadded(paddedIn_.get(), paddedOut_.get(),
                 temporal ? pad(prev, paddedPrev_.get()) : nullptr,
                 temporal ? pad(next, paddedNext_.get()) : nullptr);

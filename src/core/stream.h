@@ -106,6 +106,8 @@ class Stream {
  private:
   Stream() = default;
   void rebuildMask();
+  // The engine and the region on mirroredIn_, into mirroredOut_.
+  void processMirrored();
 
   FrameGeometry geometry_;
   DeinterlaceParameters params_ = kDefaultParameters;
@@ -117,6 +119,7 @@ class Stream {
   CRectList region_;
   bool regionEmpty_ = true;  // every block processed: the mask changes nothing
   std::unique_ptr<int32_t[]> mask_;
+  std::unique_ptr<int32_t[]> mirroredMask_;  // mask_ with its rows reversed
   // Padded frames: the picture and its result for process(), and the
   // mirrored input and output of the top field.
   struct FreeDeleter {

@@ -52,6 +52,8 @@ std::unique_ptr<Stream> Stream::create(uint32_t width, uint32_t height, Status* 
     s->geometry_ = makeGeometry(width, height);
     const FrameGeometry& g = s->geometry_;
     s->engine_.init(g.paddedWidth, g.paddedHeight);
+    // Nothing here reads the records of blocks that take no copy.
+    s->engine_.setCopiesOnly(true);
     s->temporal_.init(g.paddedWidth, g.paddedHeight);
     const size_t frame = g.engineBytes();
     for (auto* buffer : {&s->paddedIn_, &s->paddedOut_, &s->mirroredIn_, &s->mirroredOut_,

@@ -35,6 +35,11 @@ void MEDeinterlacer::searchAndReplaceAdvanced() {
   const int64_t xMax = int64_t{width} - 16;
   const int64_t yMax = int64_t{height} - 16;
 
+  const uint32_t advancedStart =
+      copiesOnly_ ? std::min<uint32_t>(kAdvancedStartBest,
+                                       static_cast<uint32_t>(params.blockDistanceThreshold))
+                  : kAdvancedStartBest;
+
   // Search pass. Blocks that the replacement pass skips are not searched: nothing reads
   // their records. The pass ends before any replacement, so every search sees the plane
   // as the interpolation left it.
@@ -47,7 +52,7 @@ void MEDeinterlacer::searchAndReplaceAdvanced() {
     const int64_t x1 = std::min<int64_t>(bx + area, xMax);
     const int64_t y0 = std::max<int64_t>(by - area, 0);
     const int64_t y1 = std::min<int64_t>(by + area, yMax);
-    SearchResult result{kAdvancedStartBest, static_cast<int32_t>(x0), static_cast<int32_t>(y0)};
+    SearchResult result{advancedStart, static_cast<int32_t>(x0), static_cast<int32_t>(y0)};
     if (x0 < x1 && y0 < y1) {
       SearchWindow window{searchPlane,
                           stride,

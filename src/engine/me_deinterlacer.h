@@ -58,6 +58,14 @@ class MEDeinterlacer : public VideoProcessing<DeinterlaceParameters> {
 
   const EngineKernels& kernels() const { return kernels_; }
 
+  // With `on`, the searches of methods 4 and 5 keep only what decides a copy:
+  // they start from the block distance threshold instead of above every
+  // distance, so a candidate stops being measured once it reaches the
+  // threshold. The output is the same; the records of blocks that take no
+  // copy then hold that starting value (and their starting vector) instead
+  // of their least distance. Off by default: the records are exact.
+  void setCopiesOnly(bool on) { copiesOnly_ = on; }
+
   // Members in the engine's declaration order. Readable by the owner and by tests.
   DeinterlaceParameters params;
   const uint8_t* srcY = nullptr;
@@ -98,6 +106,7 @@ class MEDeinterlacer : public VideoProcessing<DeinterlaceParameters> {
   static void setHint(SearchWindow& window, int64_t x, int64_t y);
 
   EngineKernels kernels_;
+  bool copiesOnly_ = false;
   // Coarse vector of the block being estimated, kept as a starting guess for its
   // full-range fine search (a speed-up only; results never depend on it).
   int32_t coarseDx_ = 0;

@@ -155,7 +155,12 @@ void MEDeinterlacer::coarseSearch(uint32_t i, int32_t rx, int32_t ry) {
                       1,
                       0,
                       0};
-  SearchResult r{kCoarseStartBest, 0, 0};
+  // 4 * d < threshold exactly when d < ceil(threshold / 4).
+  const uint32_t threshold = static_cast<uint32_t>(params.blockDistanceThreshold);
+  const uint32_t start =
+      copiesOnly_ ? std::min<uint32_t>(kCoarseStartBest, threshold / 4 + (threshold % 4 != 0))
+                  : kCoarseStartBest;
+  SearchResult r{start, 0, 0};
   if (xs.first <= xs.last && ys.first <= ys.last) {
     // Guess: the upper neighbour's vector, else the left one's, when searched in this
     // frame; else no motion.
@@ -171,7 +176,7 @@ void MEDeinterlacer::coarseSearch(uint32_t i, int32_t rx, int32_t ry) {
     kernels_.searchReducedBlocks(window, r);
   }
   // No accepted candidate keeps the zero vector.
-  const bool found = r.best < kCoarseStartBest;
+  const bool found = r.best < start;
   const int64_t bx = found ? r.x - x : 0;
   const int64_t by = found ? r.y - y : 0;
   // best < 2^21, so 4 * best < 2^23; the offsets are bounded by the reduced plane.
@@ -186,7 +191,11 @@ void MEDeinterlacer::fineSearch(uint32_t i, int32_t rx, int32_t ry) {
                              std::min<int64_t>(x + rx, int64_t{width} - 16) - x);
   const Range ys = makeRange(std::max<int64_t>(y - ry, 0) - y,
                              std::min<int64_t>(y + ry, int64_t{height} - 16) - y);
-  SearchResult r{kFineStartBest, 0, 0};
+  const uint32_t start =
+      copiesOnly_
+          ? std::min<uint32_t>(kFineStartBest, static_cast<uint32_t>(params.blockDistanceThreshold))
+          : kFineStartBest;
+  SearchResult r{start, 0, 0};
   if (xs.first <= xs.last && ys.first <= ys.last) {
     SearchWindow window{srcY,
                         static_cast<ptrdiff_t>(width),
@@ -216,7 +225,7 @@ void MEDeinterlacer::fineSearch(uint32_t i, int32_t rx, int32_t ry) {
     setHint(window, gx, gy);
     kernels_.searchFieldBlocks(window, r);
   }
-  if (r.best < kFineStartBest) {
+  if (r.best < start) {
     // The chosen candidate lies in the plane, so the new vector fits 32 bits.
     m.dx = static_cast<int32_t>(m.dx + (r.x - x));
     m.dy = static_cast<int32_t>(m.dy + (r.y - y));

@@ -178,11 +178,19 @@ TEST_P(Method5Level, FramesMatchTheModel) {
                                     p, wantMotion);
           const std::vector<uint8_t> before(rig.dst.begin(), rig.dst.begin() + e.lumaSize);
           e.params = p;
-          std::memset(e.blockMotion.get(), 0, sizeof(BlockMotion) * e.blockCount);
-          e.searchAndReplaceAdvanced();
           SCOPED_TRACE(testing::Message() << w << "x" << h << " area " << area << " threshold "
                                           << threshold << " replacement " << p.replacementThreshold
                                           << " on interpolated " << variant);
+          // Searches that keep only what decides a replacement: the same pixels.
+          const std::vector<uint8_t> whole = rig.dst;
+          e.setCopiesOnly(true);
+          std::memset(e.blockMotion.get(), 0, sizeof(BlockMotion) * e.blockCount);
+          e.searchAndReplaceAdvanced();
+          e.setCopiesOnly(false);
+          ASSERT_EQ(0, std::memcmp(rig.dst.data(), want.data(), e.lumaSize));
+          rig.dst = whole;
+          std::memset(e.blockMotion.get(), 0, sizeof(BlockMotion) * e.blockCount);
+          e.searchAndReplaceAdvanced();
           ASSERT_EQ(0, std::memcmp(rig.dst.data(), want.data(), e.lumaSize));
           for (uint32_t i = 0; i < e.blockCount; ++i) {
             if (e.blockInterlaceCounts[i] <= 32) continue;  // not searched

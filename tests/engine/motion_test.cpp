@@ -212,9 +212,23 @@ TEST_P(Method4Level, FramesMatchTheModel) {
         DeinterlaceParameters p = kDefaultParameters;
         p.searchArea = area;
         p.blockDistanceThreshold = threshold;
-        searchFrame(rig, p);
         SCOPED_TRACE(testing::Message() << size[0] << "x" << size[1] << " area " << area
                                         << " threshold " << threshold);
+        // Searches that keep only what decides a copy: the same rows and vectors.
+        const std::vector<uint8_t> before = rig.dst;
+        e.setCopiesOnly(true);
+        searchFrame(rig, p);
+        e.setCopiesOnly(false);
+        ASSERT_EQ(0, std::memcmp(rig.dst.data(), want.data(), e.lumaSize));
+        for (uint32_t i = 0; i < e.blockCount; ++i) {
+          if (e.blockInterlaceCounts[i] <= 32 || wantMotion[i].distance >= uint32_t(threshold))
+            continue;
+          ASSERT_EQ(e.blockMotion[i].distance, wantMotion[i].distance) << "block " << i;
+          ASSERT_EQ(e.blockMotion[i].dx, wantMotion[i].dx) << "block " << i;
+          ASSERT_EQ(e.blockMotion[i].dy, wantMotion[i].dy) << "block " << i;
+        }
+        rig.dst = before;
+        searchFrame(rig, p);
         ASSERT_EQ(0, std::memcmp(rig.dst.data(), want.data(), e.lumaSize));
         for (uint32_t i = 0; i < e.blockCount; ++i) {
           ASSERT_EQ(e.blockMotion[i].distance, wantMotion[i].distance) << "block " << i;

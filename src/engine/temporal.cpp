@@ -144,6 +144,7 @@ void TemporalDeinterlacer::search(const TemporalKernels& k, const uint8_t* b, co
       // A vector tried once cannot win again: each is measured once.
       bool tried[2 * kRangeY + 1][2 * kRangeX + 1] = {};
       auto tryVector = [&](MotionVector v) {
+        if (best == 0) return false;  // nothing can be lower
         const int32_t mx = v.x;
         const int32_t my = v.y;
         if (std::abs(mx) > kRangeX || std::abs(my) > kRangeY || left - std::abs(mx) < 0 ||

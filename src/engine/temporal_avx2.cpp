@@ -31,6 +31,7 @@ struct Avx2 {
   static Reg select(Reg mask, Reg yes, Reg no) { return _mm256_blendv_epi8(no, yes, mask); }
   static Reg zero() { return _mm256_setzero_si256(); }
   static Reg set(int16_t v) { return _mm256_set1_epi16(v); }
+  static bool none(Reg mask) { return _mm256_testz_si256(mask, mask) != 0; }
 };
 
 // Sixteen pixels from x; rows b .. aDown from j.

@@ -36,6 +36,7 @@ struct Sse2 {
   }
   static Reg zero() { return _mm_setzero_si128(); }
   static Reg set(int16_t v) { return _mm_set1_epi16(v); }
+  static bool none(Reg mask) { return _mm_movemask_epi8(mask) == 0; }
 };
 
 // Eight pixels from x; rows b .. aDown from j.

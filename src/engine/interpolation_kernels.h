@@ -11,6 +11,38 @@
 
 namespace wdi {
 
+// The rows of one level. Every level frames a plane the same way (which rows
+// are copied, averaged or interpolated), so the plane drivers below do that
+// once and call these for the rows; a SIMD row leaves the rest of a row that
+// its width does not fill to the next narrower level.
+struct InterpolationRows {
+  // (a + b) >> 1 of each pixel.
+  void (*average)(uint8_t* out, const uint8_t* a, const uint8_t* b, uint32_t width);
+  // The cubic of an even luma row from the odd rows p, a, b, q (y-3 .. y+3);
+  // unless `all`, only where `mask` is 0xFF and `own` elsewhere.
+  void (*cubic)(uint8_t* out, const uint8_t* p, const uint8_t* a, const uint8_t* b,
+                const uint8_t* q, const uint8_t* own, const uint8_t* mask, uint32_t width, int all);
+  // The chroma rule on an even row between `above` and `below`.
+  void (*chroma)(uint8_t* out, const uint8_t* above, const uint8_t* own, const uint8_t* below,
+                 int32_t width, int all);
+};
+
+// The plane drivers: the whole of interpolateLuma and interpolateChroma with
+// the rows of the given level.
+void interpolateLumaPlanes(const InterpolationRows& rows, uint8_t* dst, const uint8_t* src,
+                           const uint8_t* map, uint32_t width, uint32_t height, int all);
+void interpolateChromaPlanes(const InterpolationRows& rows, uint8_t* dstV, uint8_t* dstU,
+                             const uint8_t* srcV, const uint8_t* srcU, int32_t chromaWidth,
+                             int32_t chromaHeight, int all);
+
+// The SSE2 rows, which the AVX2 rows finish with. Widths are multiples of 8.
+void averageRowSse2(uint8_t* out, const uint8_t* a, const uint8_t* b, uint32_t width);
+void cubicRowSse2(uint8_t* out, const uint8_t* p, const uint8_t* a, const uint8_t* b,
+                  const uint8_t* q, const uint8_t* own, const uint8_t* mask, uint32_t width,
+                  int all);
+void chromaRowSse2(uint8_t* out, const uint8_t* above, const uint8_t* own, const uint8_t* below,
+                   int32_t width, int all);
+
 // Scalar references.
 void doubleFieldsC(uint8_t* plane, uint32_t width, uint32_t height);
 void interpolateLumaC(uint8_t* dst, const uint8_t* src, const uint8_t* map, uint32_t width,

@@ -1,8 +1,6 @@
-// SSE2 field doubling and interpolation: 16 pixels per step in 16-bit lanes
-// (8 for the last group of a chroma row whose width is an odd multiple of 8).
+// SSE2 field doubling and interpolation rows: 16 pixels per step in 16-bit
+// lanes (8 for the last group of a row whose width is an odd multiple of 8).
 #include <emmintrin.h>
-
-#include <cstring>
 
 #include "engine/interpolation_kernels.h"
 
@@ -21,10 +19,6 @@ inline void store8(uint8_t* p, __m128i v) { _mm_storel_epi64(reinterpret_cast<__
 // (a + b) >> 1 per byte: pavgb rounds up, so take the odd carry back off.
 inline __m128i averageDown(__m128i a, __m128i b) {
   return _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1)));
-}
-
-void averageRow(uint8_t* out, const uint8_t* a, const uint8_t* b, uint32_t width) {
-  for (uint32_t x = 0; x < width; x += 16) store(out + x, averageDown(load(a + x), load(b + x)));
 }
 
 // 5(a + b) - p - q on 8 words lies in -510 .. 2550. The arithmetic shift
@@ -81,22 +75,6 @@ void chromaRow(uint8_t* out, const uint8_t* above, const uint8_t* own, const uin
   }
 }
 
-void chromaPlane(uint8_t* dst, const uint8_t* src, int32_t w, int32_t h, int all) {
-  const size_t stride = static_cast<size_t>(w);
-  std::memcpy(dst, src + stride, stride);
-  if (dst != src) {
-    for (int32_t y = 1; y < h; y += 2) std::memcpy(dst + y * stride, src + y * stride, stride);
-  }
-  for (int32_t y = 2; y <= h - 2; y += 2) {
-    const uint8_t* own = src + y * stride;
-    if (all != 0) {
-      chromaRow<true>(dst + y * stride, own - stride, own, own + stride, w);
-    } else {
-      chromaRow<false>(dst + y * stride, own - stride, own, own + stride, w);
-    }
-  }
-}
-
 }  // namespace
 
 void doubleFieldsSse2(uint8_t* plane, uint32_t width, uint32_t height) {
@@ -119,45 +97,52 @@ void doubleFieldsSse2(uint8_t* plane, uint32_t width, uint32_t height) {
   }
 }
 
-void interpolateLumaSse2(uint8_t* dst, const uint8_t* src, const uint8_t* map, uint32_t width,
-                         uint32_t height, int all) {
-  const size_t stride = width;
-  const uint32_t h = height;
-  std::memcpy(dst, src + stride, stride);
-  if (dst != src) {
-    for (uint32_t y = 1; y < h; y += 2) std::memcpy(dst + y * stride, src + y * stride, stride);
+void averageRowSse2(uint8_t* out, const uint8_t* a, const uint8_t* b, uint32_t width) {
+  uint32_t x = 0;
+  for (; x + 16 <= width; x += 16) store(out + x, averageDown(load(a + x), load(b + x)));
+  if (x < width) store8(out + x, averageDown(load8(a + x), load8(b + x)));
+}
+
+void cubicRowSse2(uint8_t* out, const uint8_t* p, const uint8_t* a, const uint8_t* b,
+                  const uint8_t* q, const uint8_t* own, const uint8_t* mask, uint32_t width,
+                  int all) {
+  if (all != 0) {
+    for (uint32_t x = 0; x < width; x += 16) store(out + x, cubic16(p + x, a + x, b + x, q + x));
+    return;
   }
-  averageRow(dst + 2 * stride, src + stride, src + 3 * stride, width);
-  averageRow(dst + (h - 2) * stride, src + (h - 1) * stride, src + (h - 3) * stride, width);
-  for (uint32_t y = 4; y + 4 <= h; y += 2) {
-    const uint8_t* own = src + y * stride;
-    const uint8_t* p = own - 3 * stride;
-    const uint8_t* a = own - stride;
-    const uint8_t* b = own + stride;
-    const uint8_t* q = own + 3 * stride;
-    uint8_t* out = dst + y * stride;
-    if (all != 0) {
-      for (uint32_t x = 0; x < width; x += 16) store(out + x, cubic16(p + x, a + x, b + x, q + x));
+  const __m128i zero = _mm_setzero_si128();
+  for (uint32_t x = 0; x < width; x += 16) {
+    const __m128i n = load(mask + x);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(n, zero)) == 0xFFFF) {
+      store(out + x, load(own + x));  // nothing marked: no cubic needed
       continue;
     }
-    const uint8_t* mask = map + y * stride;
-    const __m128i zero = _mm_setzero_si128();
-    for (uint32_t x = 0; x < width; x += 16) {
-      const __m128i n = load(mask + x);
-      if (_mm_movemask_epi8(_mm_cmpeq_epi8(n, zero)) == 0xFFFF) {
-        store(out + x, load(own + x));  // nothing marked: no cubic needed
-        continue;
-      }
-      const __m128i k = cubic16(p + x, a + x, b + x, q + x);
-      store(out + x, _mm_or_si128(_mm_and_si128(k, n), _mm_andnot_si128(n, load(own + x))));
-    }
+    const __m128i k = cubic16(p + x, a + x, b + x, q + x);
+    store(out + x, _mm_or_si128(_mm_and_si128(k, n), _mm_andnot_si128(n, load(own + x))));
   }
+}
+
+void chromaRowSse2(uint8_t* out, const uint8_t* above, const uint8_t* own, const uint8_t* below,
+                   int32_t width, int all) {
+  if (all != 0) {
+    chromaRow<true>(out, above, own, below, width);
+  } else {
+    chromaRow<false>(out, above, own, below, width);
+  }
+}
+
+namespace {
+constexpr InterpolationRows kRowsSse2 = {averageRowSse2, cubicRowSse2, chromaRowSse2};
+}  // namespace
+
+void interpolateLumaSse2(uint8_t* dst, const uint8_t* src, const uint8_t* map, uint32_t width,
+                         uint32_t height, int all) {
+  interpolateLumaPlanes(kRowsSse2, dst, src, map, width, height, all);
 }
 
 void interpolateChromaSse2(uint8_t* dstV, uint8_t* dstU, const uint8_t* srcV, const uint8_t* srcU,
                            int32_t chromaWidth, int32_t chromaHeight, int all) {
-  chromaPlane(dstV, srcV, chromaWidth, chromaHeight, all);
-  chromaPlane(dstU, srcU, chromaWidth, chromaHeight, all);
+  interpolateChromaPlanes(kRowsSse2, dstV, dstU, srcV, srcU, chromaWidth, chromaHeight, all);
 }
 
 }  // namespace wdi

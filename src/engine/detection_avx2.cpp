@@ -1,8 +1,7 @@
 // AVX2 comb detection. Same scheme as the SSE2 version (see there): a group
 // of 16 columns 16b - 4 .. 16b + 11 carries the four strips of block column
 // b. Away from the early-return point two neighbouring groups run together
-// (32 lanes); a single group is one register of 16 words with its byte-wide
-// bookkeeping in 128-bit registers.
+// (32 lanes); a single group goes the SSE2 way.
 #include <immintrin.h>
 
 #include "engine/detection_group.h"
@@ -28,50 +27,6 @@ inline __m256i combValue(__m256i a, __m256i m, __m256i b) {
   const __m256i e = _mm256_sub_epi16(b, a);
   const __m256i p = _mm256_mullo_epi16(_mm256_sub_epi16(a, m), _mm256_sub_epi16(b, m));
   return _mm256_sub_epi16(p, _mm256_srli_epi16(_mm256_mullo_epi16(e, e), 4));
-}
-
-template <bool kWrite>
-int32_t scanGroup(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint32_t width,
-                  uint32_t height, uint32_t b, int16_t compare) {
-  const ptrdiff_t stride = width;
-  const ptrdiff_t x0 = 16 * static_cast<ptrdiff_t>(b) - 4;
-  const uint32_t blocksPerRow = width / 16;
-  // Block column 0 has three strips; its first four lanes never flag.
-  const __m128i laneMask = b == 0 ? _mm_set_epi32(-1, -1, -1, 0) : _mm_set1_epi32(-1);
-  const __m256i tv = _mm256_set1_epi16(compare);
-  const __m128i zero = _mm_setzero_si128();
-
-  const uint8_t* rowPtr = luma + 4 * stride + x0;
-  __m256i a = pairValues(rowPtr);
-  __m256i m = pairValues(rowPtr + stride);
-  rowPtr += 2 * stride;
-  __m256i d1 = _mm256_setzero_si256();
-  __m256i d2 = _mm256_setzero_si256();
-  __m128i history = _mm_set1_epi8(1);
-  __m128i hits = zero;  // per lane, at most 8 per block row
-  int32_t groupTotal = 0;
-  uint8_t* mapRow = map + 2 * stride + x0;
-
-  for (uint32_t k = 0;; ++k, rowPtr += stride) {
-    const __m256i bv = pairValues(rowPtr);
-    const __m256i d = combValue(a, m, bv);
-    const __m256i s = _mm256_adds_epi16(_mm256_adds_epi16(_mm256_adds_epi16(d1, d1), d2), d);
-    const __m256i f = _mm256_cmpgt_epi16(s, tv);
-    const __m128i flags = _mm_and_si128(
-        _mm_packs_epi16(_mm256_castsi256_si128(f), _mm256_extracti128_si256(f, 1)), laneMask);
-    // history = 2 * history + flag; only the low five bits are ever looked at.
-    history = _mm_sub_epi8(_mm_add_epi8(history, history), flags);
-    d2 = d1;
-    d1 = d;
-    a = m;
-    m = bv;
-    if ((k & 1) != 0) continue;
-
-    finishRowPair<kWrite>(history, flags, k, mapRow, counts, blocksPerRow, b, hits, groupTotal);
-    if (k + 6 == height) break;
-    mapRow += 2 * stride;
-  }
-  return groupTotal;
 }
 
 inline __m256i patternHit(__m256i g) {
@@ -184,8 +139,7 @@ int detectInterlaceAvx2(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint
   return detectByGroups<true>(
       map, counts, luma, width, height, setup,
       [&](uint32_t b, bool write) {
-        return write ? scanGroup<true>(map, counts, luma, width, height, b, setup.compare)
-                     : scanGroup<false>(map, counts, luma, width, height, b, setup.compare);
+        return detectGroupSse2(map, counts, luma, width, height, b, setup.compare, write);
       },
       [&](uint32_t b) {
         return scanGroupPair(map, counts, luma, width, height, b, setup.compare);

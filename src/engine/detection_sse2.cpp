@@ -103,14 +103,19 @@ int32_t scanGroup(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint32_t w
 
 }  // namespace
 
+int32_t detectGroupSse2(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint32_t width,
+                        uint32_t height, uint32_t b, int16_t compare, bool write) {
+  return write ? scanGroup<true>(map, counts, luma, width, height, b, compare)
+               : scanGroup<false>(map, counts, luma, width, height, b, compare);
+}
+
 int detectInterlaceSse2(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint32_t width,
                         uint32_t height, int32_t threshold) {
   const DetectionSetup setup = beginDetection(map, counts, width, height, threshold);
   return detectByGroups<false>(
       map, counts, luma, width, height, setup,
       [&](uint32_t b, bool write) {
-        return write ? scanGroup<true>(map, counts, luma, width, height, b, setup.compare)
-                     : scanGroup<false>(map, counts, luma, width, height, b, setup.compare);
+        return detectGroupSse2(map, counts, luma, width, height, b, setup.compare, write);
       },
       [](uint32_t) { return 0; });
 }

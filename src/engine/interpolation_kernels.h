@@ -73,6 +73,11 @@ int detectStripC(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint32_t wi
                  uint32_t height, uint32_t x, const DetectionSetup& setup, int32_t* total);
 
 // SSE2.
+// One 16-column group of the detection (block column b), which the AVX2 scan
+// takes for its single groups: its total of comb hits; with `write` its marks
+// and counts too.
+int32_t detectGroupSse2(uint8_t* map, uint8_t* counts, const uint8_t* luma, uint32_t width,
+                        uint32_t height, uint32_t b, int16_t compare, bool write);
 void doubleFieldsSse2(uint8_t* plane, uint32_t width, uint32_t height);
 void interpolateLumaSse2(uint8_t* dst, const uint8_t* src, const uint8_t* map, uint32_t width,
                          uint32_t height, int all);

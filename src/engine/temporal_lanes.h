@@ -3,7 +3,7 @@
 // gives the register type and its operations: load (bytes widened to 16
 // bits), absDiff, avg ((a + b + 1) >> 1), min, max, add, sub, mul9, shr<n>
 // (logical), sar<n> (arithmetic), gt (signed compare), select(mask, yes, no),
-// zero, set, none(mask) (no lane set).
+// zero, set.
 // Instantiated with level-local types only, so each instruction set keeps
 // its own copy.
 #pragma once
@@ -31,31 +31,6 @@ inline typename V::Reg temporalLanes(const TemporalRows& r, int32_t x, int32_t j
   const Reg change = V::select(moved, changeM, change0);
   const Reg d = V::select(moved, V::avg(bm, am), V::avg(b0, a0));
 
-  const Reg bu = V::select(moved, V::avg(V::load(r.bUp + j), V::load(r.aUp + j)),
-                           V::avg(V::load(r.bUp0 + j), V::load(r.aUp0 + j)));
-  const Reg fd = V::select(moved, V::avg(V::load(r.bDown + j), V::load(r.aDown + j)),
-                           V::avg(V::load(r.bDown0 + j), V::load(r.aDown0 + j)));
-  const Reg de = V::sub(d, e);
-  const Reg dc = V::sub(d, c);
-  const Reg bc = V::sub(bu, c);
-  const Reg fe = V::sub(fd, e);
-  const Reg hi = V::max(V::max(de, dc), V::min(bc, fe));
-  const Reg lo = V::min(V::min(de, dc), V::max(bc, fe));
-  // Not displaced, the kept field's own change in time counts too.
-  const Reg pu = V::absDiff(V::load(r.prevUp + x), c), pd = V::absDiff(V::load(r.prevDown + x), e);
-  const Reg nu = V::absDiff(V::load(r.nextUp + x), c), nd = V::absDiff(V::load(r.nextDown + x), e);
-  const Reg kept =
-      V::select(moved, V::zero(),
-                V::max(V::template shr<3>(V::add(pu, pd)), V::template shr<3>(V::add(nu, nd))));
-  const Reg diff =
-      V::max(V::max(V::max(V::template shr<1>(change), kept), lo), V::sub(V::zero(), hi));
-  // Still: not displaced and nothing changed.
-  const Reg t = V::max(V::max(change, V::max(pu, pd)), V::max(nu, nd));
-  const Reg changed = V::select(moved, V::set(-1), V::gt(t, V::zero()));
-  // Where diff is 0 or the pixel is still the result is d whatever the
-  // spatial prediction: most of a picture that holds still needs none.
-  if (V::none(V::select(changed, V::gt(diff, V::zero()), V::zero()))) return d;
-
   // Edge-following spatial prediction: the cubic, or the first least
   // diagonal where it fits clearly better.
   auto cost = [&](int k) {
@@ -75,8 +50,29 @@ inline typename V::Reg temporalLanes(const TemporalRows& r, int32_t x, int32_t j
     diagonal = V::select(better, V::avg(V::load(r.up + x + k), V::load(r.down + x - k)), diagonal);
   }
   sp = V::select(V::gt(cost(0), V::add(V::add(best, best), V::set(16))), diagonal, sp);
+
+  const Reg bu = V::select(moved, V::avg(V::load(r.bUp + j), V::load(r.aUp + j)),
+                           V::avg(V::load(r.bUp0 + j), V::load(r.aUp0 + j)));
+  const Reg fd = V::select(moved, V::avg(V::load(r.bDown + j), V::load(r.aDown + j)),
+                           V::avg(V::load(r.bDown0 + j), V::load(r.aDown0 + j)));
+  const Reg de = V::sub(d, e);
+  const Reg dc = V::sub(d, c);
+  const Reg bc = V::sub(bu, c);
+  const Reg fe = V::sub(fd, e);
+  const Reg hi = V::max(V::max(de, dc), V::min(bc, fe));
+  const Reg lo = V::min(V::min(de, dc), V::max(bc, fe));
+  // Not displaced, the kept field's own change in time counts too.
+  const Reg pu = V::absDiff(V::load(r.prevUp + x), c), pd = V::absDiff(V::load(r.prevDown + x), e);
+  const Reg nu = V::absDiff(V::load(r.nextUp + x), c), nd = V::absDiff(V::load(r.nextDown + x), e);
+  const Reg kept =
+      V::select(moved, V::zero(),
+                V::max(V::template shr<3>(V::add(pu, pd)), V::template shr<3>(V::add(nu, nd))));
+  const Reg diff =
+      V::max(V::max(V::max(V::template shr<1>(change), kept), lo), V::sub(V::zero(), hi));
   const Reg result = V::min(V::max(sp, V::sub(d, diff)), V::add(d, diff));
-  return V::select(changed, result, d);
+  // Still: not displaced and nothing changed.
+  const Reg t = V::max(V::max(change, V::max(pu, pd)), V::max(nu, nd));
+  return V::select(V::gt(t, V::zero()), result, V::select(moved, result, d));
 }
 
 }  // namespace wdi

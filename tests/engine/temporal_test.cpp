@@ -86,6 +86,10 @@ TEST_P(TemporalLevel, GivesTheScalarBytes) {
       std::mt19937 rng(w + dx);
       Frame noise(f1.size());
       for (auto& v : noise) v = static_cast<uint8_t>(rng() % 3 == 0 ? (rng() & 1) * 255 : rng());
+      // Sparse changes: groups of pixels that are partly still.
+      Frame sparse = f1;
+      for (size_t i = 0; i < sparse.size(); i += 1 + rng() % 41)
+        sparse[i] ^= static_cast<uint8_t>(1 + (rng() & 15));
       for (int ends = 0; ends < 4; ++ends) {
         for (int mode = 0; mode < 4; ++mode) {
           const bool top = mode & 1, first = mode & 2;
@@ -97,6 +101,8 @@ TEST_P(TemporalLevel, GivesTheScalarBytes) {
                                       run(flags_, w, h, prev, f1, next, top, first), w));
           EXPECT_TRUE(test::sameBytes(run(0, w, h, &f0, noise, &f2, top, first),
                                       run(flags_, w, h, &f0, noise, &f2, top, first), w));
+          EXPECT_TRUE(test::sameBytes(run(0, w, h, prev, sparse, next, top, first),
+                                      run(flags_, w, h, prev, sparse, next, top, first), w));
         }
       }
     }

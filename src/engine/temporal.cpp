@@ -133,6 +133,10 @@ void TemporalDeinterlacer::search(const TemporalKernels& k, const uint8_t* b, co
     uint8_t* g = guide_.get() + static_cast<ptrdiff_t>(i) * w;
     for (int32_t x = 0; x < w; ++x) g[x] = static_cast<uint8_t>((up[x] + down[x] + 1) >> 1);
   }
+  // Which vectors a block has measured: the block's number (plus one) where
+  // it did, so that nothing is cleared from one block to the next.
+  uint32_t tried[2 * kRangeY + 1][2 * kRangeX + 1] = {};
+  uint32_t blockStamp = 0;
   for (int32_t by = 0; by < bh; ++by) {
     const int32_t top = by * kBlockRows;
     for (int32_t bx = 0; bx < bw; ++bx) {
@@ -142,17 +146,18 @@ void TemporalDeinterlacer::search(const TemporalKernels& k, const uint8_t* b, co
       uint32_t best = UINT32_MAX;
       MotionVector bestV{0, 0};
       // A vector tried once cannot win again: each is measured once.
-      bool tried[2 * kRangeY + 1][2 * kRangeX + 1] = {};
+      ++blockStamp;
       auto tryVector = [&](MotionVector v) {
         if (best == 0) return false;  // nothing can be lower
         const int32_t mx = v.x;
         const int32_t my = v.y;
         if (std::abs(mx) > kRangeX || std::abs(my) > kRangeY || left - std::abs(mx) < 0 ||
             left + kBlockWidth + std::abs(mx) > w || top - std::abs(my) < 0 ||
-            top + kBlockRows + std::abs(my) > fieldRows || tried[my + kRangeY][mx + kRangeX]) {
+            top + kBlockRows + std::abs(my) > fieldRows ||
+            tried[my + kRangeY][mx + kRangeX] == blockStamp) {
           return false;
         }
-        tried[my + kRangeY][mx + kRangeX] = true;
+        tried[my + kRangeY][mx + kRangeX] = blockStamp;
         const ptrdiff_t shift = static_cast<ptrdiff_t>(my) * fieldStride + mx;
         const uint32_t sad =
             k.blockSad(b + origin - shift, a + origin + shift, fieldStride, guide, w);

@@ -2,6 +2,7 @@
 
 #include "engine/temporal.h"
 #include "engine/temporal_lanes.h"
+#include "engine/temporal_still.h"
 
 namespace wdi {
 
@@ -32,23 +33,6 @@ struct Avx2 {
   static Reg zero() { return _mm256_setzero_si256(); }
   static Reg set(int16_t v) { return _mm256_set1_epi16(v); }
 };
-
-// Whether all sixteen pixels from x are still (B = A, the kept rows
-// unchanged in time), found on bytes before anything is widened; then they
-// are the woven row.
-inline bool still16(const TemporalRows& r, int32_t x, int32_t j) {
-  auto at = [](const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
-  const __m128i b0 = at(r.b0 + j), up = at(r.up + x), down = at(r.down + x);
-  const __m128i same =
-      _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(b0, at(r.a0 + j)),
-                                  _mm_and_si128(_mm_cmpeq_epi8(at(r.prevUp + x), up),
-                                                _mm_cmpeq_epi8(at(r.prevDown + x), down))),
-                    _mm_and_si128(_mm_cmpeq_epi8(at(r.nextUp + x), up),
-                                  _mm_cmpeq_epi8(at(r.nextDown + x), down)));
-  if (_mm_movemask_epi8(same) != 0xFFFF) return false;
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(r.out + x), b0);
-  return true;
-}
 
 // Sixteen pixels from x; rows b .. aDown from j.
 inline void span16(const TemporalRows& r, int32_t x, int32_t j) {
@@ -83,18 +67,7 @@ uint32_t temporalBlockSadAvx2(const uint8_t* b, const uint8_t* a, ptrdiff_t stri
 }
 
 void temporalSpanAvx2(const TemporalRows& r, int32_t x0, int32_t n) {
-  int32_t j = 0;
-  // Still and moving areas come in stretches: after a group that is not
-  // still, the next three skip the test.
-  for (int wait = 0; j + 16 <= n; j += 16) {
-    if (wait == 0) {
-      if (still16(r, x0 + j, j)) continue;
-      wait = 3;
-    } else {
-      --wait;
-    }
-    span16(r, x0 + j, j);
-  }
+  const int32_t j = spanGroups<16>(r, x0, n, [&r](int32_t x, int32_t jj) { span16(r, x, jj); });
   if (j == n) return;
   // The last 8 pixels of a run of chroma blocks go the SSE2 way.
   TemporalRows rest = r;

@@ -2,6 +2,7 @@
 
 #include "engine/temporal.h"
 #include "engine/temporal_lanes.h"
+#include "engine/temporal_still.h"
 
 namespace wdi {
 
@@ -38,23 +39,6 @@ struct Sse2 {
   static Reg set(int16_t v) { return _mm_set1_epi16(v); }
 };
 
-// Whether all eight pixels from x are still (B = A, the kept rows
-// unchanged in time), found on bytes before anything is widened; then they
-// are the woven row.
-inline bool still8(const TemporalRows& r, int32_t x, int32_t j) {
-  auto at = [](const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); };
-  const __m128i b0 = at(r.b0 + j), up = at(r.up + x), down = at(r.down + x);
-  const __m128i same =
-      _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(b0, at(r.a0 + j)),
-                                  _mm_and_si128(_mm_cmpeq_epi8(at(r.prevUp + x), up),
-                                                _mm_cmpeq_epi8(at(r.prevDown + x), down))),
-                    _mm_and_si128(_mm_cmpeq_epi8(at(r.nextUp + x), up),
-                                  _mm_cmpeq_epi8(at(r.nextDown + x), down)));
-  if ((_mm_movemask_epi8(same) & 0xFF) != 0xFF) return false;
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(r.out + x), b0);
-  return true;
-}
-
 // Eight pixels from x; rows b .. aDown from j.
 inline void span8(const TemporalRows& r, int32_t x, int32_t j) {
   const __m128i result = temporalLanes<Sse2>(r, x, j);
@@ -81,17 +65,7 @@ uint32_t temporalBlockSadSse2(const uint8_t* b, const uint8_t* a, ptrdiff_t stri
 }
 
 void temporalSpanSse2(const TemporalRows& r, int32_t x0, int32_t n) {
-  // Still and moving areas come in stretches: after a group that is not
-  // still, the next three skip the test.
-  for (int32_t j = 0, wait = 0; j < n; j += 8) {
-    if (wait == 0) {
-      if (still8(r, x0 + j, j)) continue;
-      wait = 3;
-    } else {
-      --wait;
-    }
-    span8(r, x0 + j, j);
-  }
+  spanGroups<8>(r, x0, n, [&r](int32_t x, int32_t j) { span8(r, x, j); });
 }
 
 }  // namespace wdi

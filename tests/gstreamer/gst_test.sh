@@ -115,18 +115,21 @@ launch filesrc location="$work/strided.raw" ! \
   video/x-raw,format=I420 ! filesink location="$work/gst.raw"
 check "strided input buffers" same --rate field
 
-# A flushing seek once frames have gone through: what comes out after it is
-# wdeint's segment from that frame (method 6 reads the frame before it as
-# the stream gives it again, and nothing from before the seek).
+# A flushing seek back to an earlier frame while the stream plays: what comes
+# out after it is wdeint's segment from that frame (method 6 reads the frame
+# before it as the stream gives it again), and nothing kept from before the
+# seek. A clip of 16 frames, so that the element is well past the target.
+"$wdeint" --quiet --demo "$work/demo16" --demo-size 200x116 --demo-frames 16 --method 0
+payload "$work/demo16/input.y4m" "$work/in16.raw"
 if cc -std=c99 -Wall -Wextra -Werror -o "$work/seek_client" "$(dirname "$0")/seek_client.c" \
   $(pkg-config --cflags --libs gstreamer-1.0 gstreamer-app-1.0) 2>"$work/cc.log"; then
   for first in 3 5; do
     for props in "method=6 fields=all" "method=4 fields=top"; do
-      timeout 120 "$work/seek_client" "$work/in.raw" 200 116 "$first" "$work/gst.raw" "$props" \
+      timeout 120 "$work/seek_client" "$work/in16.raw" 200 116 "$first" "$work/gst.raw" "$props" \
         >"$work/seek.log" 2>&1
       opts=(--frames "$first" --method "${props:7:1}")
       [[ $props == *all ]] && opts+=(--rate field) || opts+=(--keep-field top)
-      check "flushing seek to frame $first, $props" same "${opts[@]}"
+      clip=$work/demo16/input.y4m check "flushing seek back to frame $first, $props" same "${opts[@]}"
     done
   done
 else

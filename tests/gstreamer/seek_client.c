@@ -1,6 +1,9 @@
 /* Runs a raw I420 clip through `wdeinterlace` with the given properties,
- * seeks (flushing) to frame FIRST once the pipeline has prerolled, and
- * writes every buffer that reaches the sink after the seek.
+ * plays it until frames from FIRST + 4 on have come out, then seeks
+ * (flushing) back to frame FIRST and writes every buffer that reaches the
+ * sink after the seek. The sink holds one buffer at a time, so the element
+ * is at most a few frames ahead: a frame it kept over the flush would come
+ * out again, inside the new segment.
  * Usage: seek_client IN.raw WIDTH HEIGHT FIRST OUT.raw "ELEMENT PROPERTIES" */
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
@@ -24,7 +27,8 @@ int main(int argc, char** argv) {
   first = atoi(argv[4]);
   description = g_strdup_printf(
       "filesrc location=%s ! rawvideoparse format=i420 width=%s height=%s framerate=25/1 "
-      "interlaced=true top-field-first=true ! wdeinterlace %s ! appsink name=sink sync=false",
+      "interlaced=true top-field-first=true ! wdeinterlace %s ! "
+      "appsink name=sink sync=false max-buffers=1",
       argv[1], argv[2], argv[3], argv[6]);
   pipeline = gst_parse_launch(description, &error);
   g_free(description);
@@ -35,11 +39,17 @@ int main(int argc, char** argv) {
   sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
   out = fopen(argv[5], "wb");
   if (sink == NULL || out == NULL) return 2;
-  /* Prerolled: frames have gone through the element before the seek. */
-  if (gst_element_set_state(pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE ||
-      gst_element_get_state(pipeline, NULL, NULL, 10 * GST_SECOND) != GST_STATE_CHANGE_SUCCESS) {
-    fprintf(stderr, "seek_client: no preroll\n");
-    return 1;
+  gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  for (;;) {
+    GstClockTime pts;
+    sample = gst_app_sink_pull_sample(GST_APP_SINK(sink));
+    if (sample == NULL) {
+      fprintf(stderr, "seek_client: the stream ended before frame %d\n", first + 4);
+      return 1;
+    }
+    pts = GST_BUFFER_PTS(gst_sample_get_buffer(sample));
+    gst_sample_unref(sample);
+    if (GST_CLOCK_TIME_IS_VALID(pts) && pts >= (GstClockTime)(first + 4) * GST_SECOND / 25) break;
   }
   if (!gst_element_seek_simple(pipeline, GST_FORMAT_TIME,
                                (GstSeekFlags)(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
@@ -47,7 +57,6 @@ int main(int argc, char** argv) {
     fprintf(stderr, "seek_client: seek refused\n");
     return 1;
   }
-  gst_element_set_state(pipeline, GST_STATE_PLAYING);
   while ((sample = gst_app_sink_pull_sample(GST_APP_SINK(sink))) != NULL) {
     GstMapInfo map;
     GstBuffer* buffer = gst_sample_get_buffer(sample);

@@ -170,49 +170,53 @@ void Stream::processPadded(const uint8_t* in, uint8_t* out, const uint8_t* prev,
 void Stream::process(const InPlane in[3], const OutPlane out[3], const InPlane* prev,
                      const InPlane* next) {
   const FrameGeometry& g = geometry_;
+  // Methods 0-5 keeping the top field work on upside-down frames: the
+  // picture goes straight into and out of them, with no copy in between.
+  const bool upsideDown = !usesNeighbours() && keptField_ == Field::Top;
   PlaneRef planes[3];
+  // Where picture row 0 of each plane of an engine frame lies, and the step
+  // to the next picture row.
+  ptrdiff_t steps[3];
+  auto rowsOf = [&](uint8_t* frame) {
+    pictureInEngineFrame(frame, g, planes);
+    for (int p = 0; p < 3; ++p) {
+      steps[p] = static_cast<ptrdiff_t>(planes[p].stride);
+      if (upsideDown) {
+        planes[p].data += (static_cast<ptrdiff_t>(paddedRows(g, p)) - 1) * steps[p];
+        steps[p] = -steps[p];
+      }
+    }
+  };
   // Copies a picture into a padded frame; null when there is none.
   auto pad = [&](const InPlane* src, uint8_t* frame) -> const uint8_t* {
     if (src == nullptr) return nullptr;
-    pictureInEngineFrame(frame, g, planes);
-    for (int p = 0; p < 3; ++p) {
-      copyPlane(src[p].data, src[p].stride, planes[p].data,
-                static_cast<ptrdiff_t>(planes[p].stride), planes[p].width, planes[p].height);
-    }
-    padEngineFrame(frame, g);
-    return frame;
-  };
-  const bool temporal = usesNeighbours();
-  if (!temporal && keptField_ == Field::Top) {
-    // Straight into and out of the upside-down frames: no copy in between.
-    pictureInEngineFrame(mirroredIn_.get(), g, planes);
+    rowsOf(frame);
     for (int p = 0; p < 3; ++p) {
       const PlaneRef& m = planes[p];
-      const auto stride = static_cast<ptrdiff_t>(m.stride);
-      uint8_t* lastRow = m.data + (static_cast<ptrdiff_t>(paddedRows(g, p)) - 1) * stride;
-      copyPlane(in[p].data, in[p].stride, lastRow, -stride, m.width, m.height);
-      padImage(lastRow, -stride, 1, m.width, m.height, static_cast<uint32_t>(m.stride),
+      copyPlane(src[p].data, src[p].stride, m.data, steps[p], m.width, m.height);
+      padImage(m.data, steps[p], 1, m.width, m.height, static_cast<uint32_t>(m.stride),
                paddedRows(g, p));
     }
+    return frame;
+  };
+  uint8_t* result = nullptr;
+  if (upsideDown) {
+    pad(in, mirroredIn_.get());
     lastIn_ = nullptr;
     processMirrored();
-    pictureInEngineFrame(mirroredOut_.get(), g, planes);
-    for (int p = 0; p < 3; ++p) {
-      const PlaneRef& m = planes[p];
-      const auto stride = static_cast<ptrdiff_t>(m.stride);
-      const uint8_t* lastRow = m.data + (static_cast<ptrdiff_t>(paddedRows(g, p)) - 1) * stride;
-      copyPlane(lastRow, -stride, out[p].data, out[p].stride, m.width, m.height);
-    }
-    return;
+    result = mirroredOut_.get();
+  } else {
+    const bool temporal = usesNeighbours();
+    pad(in, paddedIn_.get());
+    processPadded(paddedIn_.get(), paddedOut_.get(),
+                  temporal ? pad(prev, paddedPrev_.get()) : nullptr,
+                  temporal ? pad(next, paddedNext_.get()) : nullptr);
+    result = paddedOut_.get();
   }
-  pad(in, paddedIn_.get());
-  processPadded(paddedIn_.get(), paddedOut_.get(),
-                temporal ? pad(prev, paddedPrev_.get()) : nullptr,
-                temporal ? pad(next, paddedNext_.get()) : nullptr);
-  pictureInEngineFrame(paddedOut_.get(), g, planes);
+  rowsOf(result);
   for (int p = 0; p < 3; ++p) {
-    copyPlane(planes[p].data, static_cast<ptrdiff_t>(planes[p].stride), out[p].data, out[p].stride,
-              planes[p].width, planes[p].height);
+    copyPlane(planes[p].data, steps[p], out[p].data, out[p].stride, planes[p].width,
+              planes[p].height);
   }
 }
 

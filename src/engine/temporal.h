@@ -126,9 +126,8 @@ class TemporalDeinterlacer {
 
   uint32_t width_ = 0, height_ = 0;
   std::unique_ptr<MotionVector[]> vectors_;
-  std::unique_ptr<uint8_t[]> edgeRows_;
-  std::unique_ptr<uint8_t[]> guide_;  // the missing luma rows as the kept rows' averages  // two
-                                      // kept rows with repeated edge columns
+  std::unique_ptr<uint8_t[]> edgeRows_;  // two kept rows with repeated edge columns
+  std::unique_ptr<uint8_t[]> guide_;     // the missing luma rows as the kept rows' averages
 };
 
 }  // namespace wdi

@@ -335,56 +335,46 @@ verdict() { awk -v a="$1" -v b="$2" 'BEGIN { print (a != "-" && a >= b) ? "met" 
 # "-" when a figure is missing (a run on the short clip as slow as on the whole one).
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%.2f", a / b; else printf "-" }'; }
 
+# target SIZE LABEL FIGURE UNIT WANT [at-most]: one line; the figure must reach
+# WANT (with at-most: stay at or below it).
+target() {
+  local v
+  if [[ ${6:-} == at-most ]]; then v=$(verdict "$5" "$3"); else v=$(verdict "$3" "$5"); fi
+  printf '  %-9s %-52s %s%s  %s\n' "$1" "$2:" "$3" "$4" "$v"
+}
+# ratio_target SIZE LABEL KEY BASE-KEY WANT [at-most]: the ratio of two results.
+ratio_target() {
+  local size=$1
+  target "$size" "$2" "$(ratio "${RESULT[$size|$3]}" "${RESULT[$size|$4]}")" x "$5" "${6:-}"
+}
+
 print_targets() {
-  local size r
+  local size m
   printf '\nTargets\n'
   for size in $SIZES; do
-    local y=${RESULT[$size|ff-yadif-1]} w3=${RESULT[$size|ff-w3fdif-1]}
-    r=$(ratio "${RESULT[$size|wd-4-1]}" "$y")
-    printf '  %-9s method 4, 1 thread >= 1.2x yadif:            %sx  %s\n' "$size" "$r" \
-      "$(verdict "$r" 1.2)"
-    r=$(ratio "${RESULT[$size|wd-4-2]}" "${RESULT[$size|wd-4-1]}")
-    printf '  %-9s method 4, 2 threads >= 1.8x 1 thread:        %sx  %s\n' "$size" "$r" \
-      "$(verdict "$r" 1.8)"
-    local m
+    ratio_target "$size" "method 4, 1 thread >= 1.2x yadif" wd-4-1 ff-yadif-1 1.2
+    ratio_target "$size" "method 4, 2 threads >= 1.8x 1 thread" wd-4-2 wd-4-1 1.8
     for m in 1 2 3; do
-      r=$(ratio "${RESULT[$size|wd-$m-1]}" "$w3")
-      printf '  %-9s method %s, 1 thread >= w3fdif (1 thread):    %sx  %s\n' "$size" "$m" "$r" \
-        "$(verdict "$r" 1)"
+      ratio_target "$size" "method $m, 1 thread >= w3fdif (1 thread)" "wd-$m-1" ff-w3fdif-1 1
     done
     if [[ $size == 720x576 ]]; then
-      printf '  %-9s method 5, 1 thread >= 60 frames/s:          %s  %s\n' "$size" \
-        "${RESULT[$size|wd-5-1]}" "$(verdict "${RESULT[$size|wd-5-1]}" 60)"
+      target "$size" "method 5, 1 thread >= 60 frames/s" "${RESULT[$size|wd-5-1]}" "" 60
     fi
-    r=$(ratio "${RESULT[$size|wd-bgr-1]}" "$y")
-    printf '  %-9s --bgr24 method 4 >= 0.8x yadif:             %sx  %s\n' "$size" "$r" \
-      "$(verdict "$r" 0.8)"
-    r=$(ratio "${RESULT[$size|wd-f4-1]}" "${RESULT[$size|ff-yadif1-1]}")
-    printf '  %-9s field rate method 4, 1 thread >= 2x yadif=mode=1:   %sx  %s\n' "$size" "$r" \
-      "$(verdict "$r" 2)"
-    r=$(ratio "${RESULT[$size|wd-f4-1]}" "${RESULT[$size|ff-bwdif1-1]}")
-    printf '  %-9s field rate method 4, 1 thread >= 1.3x bwdif=mode=1: %sx  %s\n' "$size" "$r" \
-      "$(verdict "$r" 1.3)"
+    ratio_target "$size" "--bgr24 method 4 >= 0.8x yadif" wd-bgr-1 ff-yadif-1 0.8
+    ratio_target "$size" "field rate method 4, 1 thread >= 2x yadif=mode=1" wd-f4-1 ff-yadif1-1 2
+    ratio_target "$size" "field rate method 4, 1 thread >= 1.3x bwdif=mode=1" wd-f4-1 \
+      ff-bwdif1-1 1.3
     if [[ $CONTENT != demo ]]; then
       local want=$([[ $size == 720x576 ]] && echo 3 || echo 1.5)
-      r=$(ratio "${RESULT[$size|wd-4-1]}" "$y")
-      printf '  %-9s %s clip: method 4, 1 thread >= %sx yadif:   %sx  %s\n' "$size" "$CONTENT" \
-        "$want" "$r" "$(verdict "$r" "$want")"
+      ratio_target "$size" "$CONTENT clip: method 4, 1 thread >= ${want}x yadif" wd-4-1 \
+        ff-yadif-1 "$want"
     fi
     if [[ -n $BASELINE ]]; then
-      r=$(ratio "${RESULT[$size|wd-4-1]}" "${RESULT[$size|bl-4-1]}")
-      printf '  %-9s method 4, 1 thread >= 1.5x the baseline:       %sx  %s\n' "$size" "$r" \
-        "$(verdict "$r" 1.5)"
+      ratio_target "$size" "method 4, 1 thread >= 1.5x the baseline" wd-4-1 bl-4-1 1.5
     fi
-    r=$(ratio "${RESULT[$size|wd-6-1]}" "${RESULT[$size|ff-bwdif-1]}")
-    printf '  %-9s method 6, 1 thread >= 1.5x bwdif (1 thread):  %sx  %s\n' "$size" "$r" \
-      "$(verdict "$r" 1.5)"
-    r=$(ratio "${RESULT[$size|wd-f6-1]}" "${RESULT[$size|ff-bwdif1-1]}")
-    printf '  %-9s field rate method 6 >= 1.5x bwdif=mode=1:     %sx  %s\n' "$size" "$r" \
-      "$(verdict "$r" 1.5)"
-    r=$(ratio "${RESULT[$size|wd-4-1]}" "${RESULT[$size|wd-sd-1]}")
-    printf '  %-9s --show-detection costs <= 1.5x a plain run:      %sx  %s\n' "$size" "$r" \
-      "$(verdict 1.5 "$r")"
+    ratio_target "$size" "method 6, 1 thread >= 1.5x bwdif (1 thread)" wd-6-1 ff-bwdif-1 1.5
+    ratio_target "$size" "field rate method 6 >= 1.5x bwdif=mode=1" wd-f6-1 ff-bwdif1-1 1.5
+    ratio_target "$size" "--show-detection costs <= 1.5x a plain run" wd-4-1 wd-sd-1 1.5 at-most
   done
   if [[ -n ${RSS[1920x1080-1]:-} ]]; then
     local per

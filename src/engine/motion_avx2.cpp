@@ -2,6 +2,9 @@
 // lanes, differences -255 .. 255, squared and paired by vpmaddwd into exact 32-bit sums.
 #include <immintrin.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "engine/motion_kernels.h"
 
 namespace wdi {
@@ -73,139 +76,155 @@ struct FieldAvx2 {
   }
 };
 
-// Batches of eight horizontally adjacent candidates. For a tap pair (i, i + 1) of a
-// reference row, vpshufb gathers the 16-bit pairs (c[j + i], c[j + i + 1]) of candidates
-// j = 0..3 into the low lane and j = 4..7 into the high lane; subtracting the broadcast
-// reference pair and one vpmaddwd leave d_i^2 + d_(i+1)^2 (at most 130,050) in dword j.
-// The eight sums build up without any horizontal addition, in candidate order.
+// Lower bounds of field block distances from sums of absolute differences: by
+// Cauchy-Schwarz SAD^2 <= 128 * distance, so a candidate whose SAD reaches the least L with
+// L * L >= 128 * best cannot get below best. On panned pictures this rules out all but a
+// few candidates in a thousand, at a fraction of the cost of their distances. vpmpsadbw
+// gives the SADs of a four-sample run at eight adjacent offsets per lane: lane 0 holds
+// candidates 0-7 of a batch, lane 1 candidates 8-15. A SAD is at most 128 * 255 = 32640,
+// so sixteen-bit lanes hold it exactly.
+inline int16_t sadLimit(uint32_t best, uint32_t samples) {
+  const uint64_t target = uint64_t{samples} * best;
+  // A limit above every SAD lets every candidate through.
+  if (target > uint64_t{32767} * 32767) return 32767;
+  uint64_t l = static_cast<uint64_t>(std::sqrt(static_cast<double>(target)));
+  while (l * l < target) ++l;
+  while (l > 0 && (l - 1) * (l - 1) >= target) --l;
+  return static_cast<int16_t>(l);
+}
 
-// Shuffle controls: dword j (lane j / 4) takes the bytes at start(j) and start(j) + 1 of
-// its lane, each zero-extended to 16 bits. Built at compile time.
-struct ShuffleTables {
-  alignas(32) int8_t reduced[4][32];
-  alignas(32) int8_t field[8][32];
+// The limits after the first 2 and 4 rows and after all rows of a block of `columns`
+// samples a row: the distance is at least that of its first k rows, so SAD^2 >= k * columns
+// * best over them already rules a candidate out.
+struct SadLimits {
+  int16_t rows2, rows4, all;
+  SadLimits(uint32_t best, uint32_t columns, uint32_t rows)
+      : rows2(sadLimit(best, 2 * columns)),
+        rows4(sadLimit(best, 4 * columns)),
+        all(sadLimit(best, rows * columns)) {}
 };
 
-constexpr void setPairs(int8_t* m, int j, int start) {
-  m[4 * j + 0] = static_cast<int8_t>(start);
-  m[4 * j + 1] = -128;
-  m[4 * j + 2] = static_cast<int8_t>(start + 1);
-  m[4 * j + 3] = -128;
+// 16 bytes at p in lane 0 and at p + 8 in lane 1; with `short1` lane 1 gets only the 15
+// bytes at p + 8 (and a zero never read), where a 16th would pass the batch's blocks.
+inline __m256i loadLanes8Apart(const uint8_t* p, bool short1) {
+  const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i hi =
+      short1 ? _mm_bsrli_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 7)), 1)
+             : _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
 }
 
-constexpr ShuffleTables makeShuffleTables() {
-  ShuffleTables t{};
-  for (int q = 0; q < 4; ++q) {
-    for (int j = 0; j < 8; ++j) {
-      // Reduced rows: pair (b, b + 1) starts at position b while it lies in the first load
-      // (b <= 6), and at b + 1 in the second, which holds bytes 7..14 at positions 8..15.
-      const int b = 2 * q + j;
-      setPairs(t.reduced[q], j, b <= 6 ? b : b + 1);
-    }
+// Control of vpmpsadbw, the same in both lanes: run of the reference (bits 0-1), offset 0
+// or 4 into the candidates' bytes (bit 2).
+constexpr int sadControl(int run, int offset4) { return (run | offset4 << 2) * 9; }
+
+// SADs of sixteen adjacent 16x8 candidates.
+struct FieldSadAvx2 {
+  static constexpr uint32_t kColumns = 16, kRows = 8;
+  __m256i ref[8];  // reference row k in both lanes
+  ptrdiff_t stride;
+  FieldSadAvx2(const uint8_t* reference, ptrdiff_t s) : stride(s) {
+    for (int k = 0; k < 8; ++k)
+      ref[k] = _mm256_broadcastsi128_si256(
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(reference + k * s)));
   }
-  for (int q = 0; q < 8; ++q) {
-    for (int j = 0; j < 8; ++j) {
-      // Field rows: A holds bytes 0..15, B bytes 7..22 (see FieldBatchAvx2::row).
-      const bool fromB = j < 4 ? q >= 6 : q >= 4;
-      setPairs(t.field[q], j, 2 * q + j - (fromB ? 7 : 0));
+  // Adds rows first .. last - 1 to acc. Reads bytes 0 .. 30 of each row, up to the last
+  // byte of the last candidate.
+  __m256i rows(const uint8_t* p, int first, int last, __m256i acc) const {
+    for (int k = first; k < last; ++k) {
+      const uint8_t* r = p + k * stride;
+      const __m256i a0 = loadLanes8Apart(r, false);     // runs 0 and 1
+      const __m256i a1 = loadLanes8Apart(r + 8, true);  // runs 2 and 3
+      acc = _mm256_add_epi16(acc, _mm256_mpsadbw_epu8(a0, ref[k], sadControl(0, 0)));
+      acc = _mm256_add_epi16(acc, _mm256_mpsadbw_epu8(a0, ref[k], sadControl(1, 1)));
+      acc = _mm256_add_epi16(acc, _mm256_mpsadbw_epu8(a1, ref[k], sadControl(2, 0)));
+      acc = _mm256_add_epi16(acc, _mm256_mpsadbw_epu8(a1, ref[k], sadControl(3, 1)));
     }
+    return acc;
   }
-  return t;
-}
+};
 
-constexpr ShuffleTables kShuffles = makeShuffleTables();
-
-inline __m256i shuffleControl(const int8_t* m) {
-  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m));
-}
-
-// True when some lane's sum is below `best`. Sums are below 2^24, so a signed comparison
-// against the clamped best is exact.
-inline bool anyBelow(__m256i sums, uint32_t best) {
-  const __m256i limit =
-      _mm256_set1_epi32(static_cast<int32_t>(best < 0x7FFFFFFFu ? best : 0x7FFFFFFFu));
-  return _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(limit, sums))) != 0;
-}
-
-// Keeps, in scan order, the candidates x + j whose sum is below the running best.
-inline void takeBatch(__m256i sums, int64_t x, int64_t y, uint32_t& best, int64_t& bestX,
-                      int64_t& bestY) {
-  if (!anyBelow(sums, best)) return;
-  uint32_t s[8];
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(s), sums);
-  for (int j = 0; j < 8; ++j) {
-    if (s[j] < best) {
-      best = s[j];
-      bestX = x + j;
-      bestY = y;
+// SADs of sixteen adjacent 8x4 candidates (at most 32 * 255 = 8160).
+struct ReducedSadAvx2 {
+  static constexpr uint32_t kColumns = 8, kRows = 4;
+  __m256i ref[4];  // reference row k (8 bytes) in both lanes
+  ptrdiff_t stride;
+  ReducedSadAvx2(const uint8_t* reference, ptrdiff_t s) : stride(s) {
+    for (int k = 0; k < 4; ++k)
+      ref[k] = _mm256_broadcastq_epi64(
+          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(reference + k * s)));
+  }
+  // Reads bytes 0 .. 22 of each row, up to the last byte of the last candidate.
+  __m256i rows(const uint8_t* p, int first, int last, __m256i acc) const {
+    for (int k = first; k < last; ++k) {
+      const __m256i a = loadLanes8Apart(p + k * stride, true);
+      acc = _mm256_add_epi16(acc, _mm256_mpsadbw_epu8(a, ref[k], sadControl(0, 0)));
+      acc = _mm256_add_epi16(acc, _mm256_mpsadbw_epu8(a, ref[k], sadControl(1, 1)));
     }
+    return acc;
   }
+};
+
+// Bits 2j and 2j + 1 set: candidate j's SAD lies below `limit`.
+inline uint32_t belowLimit(__m256i sads, int16_t limit) {
+  return static_cast<uint32_t>(
+      _mm256_movemask_epi8(_mm256_cmpgt_epi16(_mm256_set1_epi16(limit), sads)));
 }
 
-// 8x4 blocks: a row of eight candidates spans bytes x .. x + 14, loaded as bytes 0..7 and
-// 7..14 (no byte past the last candidate is read) and broadcast to both lanes.
-struct ReducedBatchAvx2 {
-  __m256i ref[4][4];
-  explicit ReducedBatchAvx2(const uint8_t* reference, ptrdiff_t stride) {
-    for (int k = 0; k < 4; ++k) {
-      // Dword q of the widened row is the pair (r[2q], r[2q + 1]).
-      const __m256i wide = _mm256_castsi128_si256(_mm_cvtepu8_epi16(
-          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(reference + k * stride))));
-      for (int q = 0; q < 4; ++q)
-        ref[k][q] = _mm256_permutevar8x32_epi32(wide, _mm256_set1_epi32(q));
-    }
-  }
-  // Sums of the eight candidates at p; once no lane can win any more (every partial sum
-  // has reached `best`), the partial sums are returned instead.
-  __m256i operator()(const uint8_t* p, ptrdiff_t stride, uint32_t best) const {
-    __m256i acc = _mm256_setzero_si256();
-    for (int k = 0; k < 4; ++k) {
-      if (k != 0 && !anyBelow(acc, best)) break;
-      const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + k * stride));
-      const __m128i hi = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + k * stride + 7));
-      const __m256i src = _mm256_broadcastsi128_si256(_mm_unpacklo_epi64(lo, hi));
-      for (int q = 0; q < 4; ++q) {
-        const __m256i pairs = _mm256_shuffle_epi8(src, shuffleControl(kShuffles.reduced[q]));
-        const __m256i d = _mm256_sub_epi16(pairs, ref[k][q]);
-        acc = _mm256_add_epi32(acc, _mm256_madd_epi16(d, d));
+// The scan of the shared order over windows of at least sixteen candidates a row: batches
+// of sixteen, the last one of a row moved back to end at the row's last candidate (its
+// lanes done already masked off); a candidate whose SAD leaves it a chance is measured.
+template <class Sad, class Single>
+void scanSadBounded(const Single& single, const SearchWindow& w, SearchResult& result) {
+  const Sad sad(w.reference, w.blockStride);
+  const auto limits = [](uint32_t b) { return SadLimits(b, Sad::kColumns, Sad::kRows); };
+  uint32_t best = result.best;
+  int64_t bestX = result.x, bestY = result.y;
+  SadLimits limit = limits(best);
+  alignas(32) uint16_t sads[16];
+  for (int64_t y = w.yFirst; y <= w.yLast; y += w.yStep) {
+    const uint8_t* row = w.plane + static_cast<ptrdiff_t>(y) * w.planeStride;
+    int64_t next = w.xFirst;
+    // A few candidates left over are measured one by one, more in a batch moved back.
+    for (; next + 4 <= w.xLast;) {
+      const int64_t x = std::min<int64_t>(next, int64_t{w.xLast} - 15);
+      const uint32_t lanes = 0xFFFFFFFFu << (2 * (next - x));
+      next = x + 16;
+      // Most batches are out after two or four rows.
+      __m256i s = sad.rows(row + x, 0, 2, _mm256_setzero_si256());
+      if ((belowLimit(s, limit.rows2) & lanes) == 0) continue;
+      s = sad.rows(row + x, 2, 4, s);
+      if (Sad::kRows > 4) {
+        if ((belowLimit(s, limit.rows4) & lanes) == 0) continue;
+        s = sad.rows(row + x, 4, Sad::kRows, s);
+      }
+      uint32_t m = belowLimit(s, limit.all) & lanes & 0x55555555u;
+      if (m == 0) continue;
+      _mm256_store_si256(reinterpret_cast<__m256i*>(sads), s);
+      for (; m != 0; m &= m - 1) {
+        const int j = __builtin_ctz(m) / 2;
+        if (sads[j] >= limit.all) continue;  // the best has dropped since
+        const uint32_t d = single(row + x + j, best);
+        if (d < best) {
+          best = d;
+          limit = limits(best);
+          bestX = x + j;
+          bestY = y;
+        }
       }
     }
-    return acc;
-  }
-};
-
-// 16x8 blocks: a row of eight candidates spans bytes x .. x + 22, loaded as A = 0..15 and
-// B = 7..22. Tap pairs 0..3 read A in both lanes, 4..5 A low and B high, 6..7 B in both.
-struct FieldBatchAvx2 {
-  __m256i ref[8][8];
-  explicit FieldBatchAvx2(const uint8_t* reference, ptrdiff_t stride) {
-    for (int k = 0; k < 8; ++k) {
-      const __m256i wide = loadRow16(reference + k * stride);
-      for (int q = 0; q < 8; ++q)
-        ref[k][q] = _mm256_permutevar8x32_epi32(wide, _mm256_set1_epi32(q));
+    for (; next <= w.xLast; ++next) {
+      const uint32_t d = single(row + next, best);
+      if (d < best) {
+        best = d;
+        limit = limits(best);
+        bestX = next;
+        bestY = y;
+      }
     }
   }
-  // Tap pairs first .. last - 1 of row k for the candidates at p.
-  __m256i taps(const uint8_t* p, int k, int first, int last) const {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m256i aa = _mm256_broadcastsi128_si256(a);
-    __m256i ab = aa, bb = aa;
-    if (last > 4) {
-      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 7));
-      ab = _mm256_inserti128_si256(aa, b, 1);
-      bb = _mm256_broadcastsi128_si256(b);
-    }
-    __m256i acc = _mm256_setzero_si256();
-    for (int q = first; q < last; ++q) {
-      const __m256i src = q < 4 ? aa : q < 6 ? ab : bb;
-      const __m256i d =
-          _mm256_sub_epi16(_mm256_shuffle_epi8(src, shuffleControl(kShuffles.field[q])), ref[k][q]);
-      acc = _mm256_add_epi32(acc, _mm256_madd_epi16(d, d));
-    }
-    return acc;
-  }
-  __m256i row(const uint8_t* p, int k) const { return taps(p, k, 0, 8); }
-};
+  result = {best, static_cast<int32_t>(bestX), static_cast<int32_t>(bestY)};
+}
 
 }  // namespace
 
@@ -219,77 +238,24 @@ uint32_t fieldBlockDistanceAvx2(const uint8_t* candidate, const uint8_t* referen
   return FieldAvx2(reference, stride)(candidate, limit);
 }
 
-namespace {
-
-// The scan of the shared order: batches of eight candidates while a whole batch fits the
-// window row, single candidates for the rest and for narrow windows. (A batch holding the
-// running best's candidate cannot stop early, so part-filled batches do not pay.)
-template <class Single, class BatchOf, class Sums>
-void scanBatched(const Single& single, const BatchOf& makeBatch, const Sums& sums,
-                 const SearchWindow& w, SearchResult& result) {
-  result.best = hintedStart(single, w, result.best);
-  if (int64_t{w.xLast} - w.xFirst < 7) {
-    scanWindow(single, w, result);
-    return;
-  }
-  const auto batch = makeBatch();
-  uint32_t best = result.best;
-  int64_t bestX = result.x, bestY = result.y;
-  for (int64_t y = w.yFirst; y <= w.yLast; y += w.yStep) {
-    const uint8_t* row = w.plane + static_cast<ptrdiff_t>(y) * w.planeStride;
-    int64_t x = w.xFirst;
-    for (; x + 7 <= w.xLast; x += 8) {
-      __m256i s;
-      if (sums(batch, row + x, best, s)) takeBatch(s, x, y, best, bestX, bestY);
-    }
-    for (; x <= w.xLast; ++x) {
-      const uint32_t d = single(row + x, best);
-      if (d < best) {
-        best = d;
-        bestX = x;
-        bestY = y;
-      }
-    }
-  }
-  result = {best, static_cast<int32_t>(bestX), static_cast<int32_t>(bestY)};
-}
-
-}  // namespace
-
+// Narrow windows (refinements, narrowed areas, the plane's edges) are measured candidate by
+// candidate; wider ones go through the SAD bounds.
 void searchReducedBlocksAvx2(const SearchWindow& w, SearchResult& result) {
-  const ptrdiff_t stride = w.blockStride;
-  scanBatched(
-      ReducedAvx2(w.reference, stride), [&] { return ReducedBatchAvx2(w.reference, stride); },
-      [stride](const ReducedBatchAvx2& b, const uint8_t* p, uint32_t best, __m256i& s) {
-        s = b(p, stride, best);
-        return true;
-      },
-      w, result);
+  const ReducedAvx2 single(w.reference, w.blockStride);
+  result.best = hintedStart(single, w, result.best);
+  if (int64_t{w.xLast} - w.xFirst >= 15)
+    scanSadBounded<ReducedSadAvx2>(single, w, result);
+  else
+    scanWindow(single, w, result);
 }
 
 void searchFieldBlocksAvx2(const SearchWindow& w, SearchResult& result) {
-  const ptrdiff_t stride = w.blockStride;
-  scanBatched(
-      FieldAvx2(w.reference, stride), [&] { return FieldBatchAvx2(w.reference, stride); },
-      [stride](const FieldBatchAvx2& b, const uint8_t* p, uint32_t best, __m256i& s) {
-        // Partial sums only grow: once every lane has reached the best, none can win. The
-        // check runs after 4, 8 and 16 samples of the first row and after every further
-        // row: after a good hint most batches are out early.
-        s = b.taps(p, 0, 0, 2);
-        if (!anyBelow(s, best)) return false;
-        s = _mm256_add_epi32(s, b.taps(p, 0, 2, 4));
-        if (!anyBelow(s, best)) return false;
-        s = _mm256_add_epi32(s, b.taps(p, 0, 4, 8));
-        if (!anyBelow(s, best)) return false;
-        s = _mm256_add_epi32(s, b.row(p + stride, 1));
-        if (!anyBelow(s, best)) return false;
-        for (int k = 2; k < 8; ++k) {
-          s = _mm256_add_epi32(s, b.row(p + k * stride, k));
-          if (k < 7 && !anyBelow(s, best)) return false;
-        }
-        return true;
-      },
-      w, result);
+  const FieldAvx2 single(w.reference, w.blockStride);
+  result.best = hintedStart(single, w, result.best);
+  if (int64_t{w.xLast} - w.xFirst >= 15)
+    scanSadBounded<FieldSadAvx2>(single, w, result);
+  else
+    scanWindow(single, w, result);
 }
 
 }  // namespace wdi

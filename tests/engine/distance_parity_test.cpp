@@ -148,7 +148,7 @@ TEST_P(MotionKernelLevel, WindowScansChooseTheModelsCandidate) {
     const int64_t h = 48;
     std::vector<uint8_t> plane(size_t(w * h));
     std::vector<uint8_t> ref(size_t(w * h));
-    for (int pattern = 0; pattern < 4; ++pattern) {
+    for (int pattern = 0; pattern < 5; ++pattern) {
       if (pattern == 0) {  // noise: one clear winner at most
         fillRandom(plane.data(), plane.size(), rng);
       } else if (pattern == 1) {  // flat: every candidate ties
@@ -159,12 +159,21 @@ TEST_P(MotionKernelLevel, WindowScansChooseTheModelsCandidate) {
         plane = test::movingTexture(w, h, 3, 2, rng);
       }
       fillRandom(ref.data(), ref.size(), rng);
+      if (pattern == 4) {
+        // The plane plus 3 everywhere: a candidate's sum of absolute differences squared is
+        // exactly (samples) times its distance (9 per sample), the edge of any bound from it.
+        for (size_t j = 0; j < plane.size(); ++j) {
+          plane[j] = uint8_t(plane[j] % 200);
+          ref[j] = uint8_t(plane[j] + 3);
+        }
+      }
       for (const Shape& s : {kReduced, kField}) {
         const int64_t blockStride = s.rows == 4 ? w : 2 * w;
         const int64_t maxX = w - s.cols, maxY = h - 1 - (s.rows - 1) * blockStride / w;
         for (int trial = 0; trial < 60; ++trial) {
-          // Reference: a block of the plane itself (exact matches and ties) or of `ref`.
-          const uint8_t* base = trial % 2 ? plane.data() : ref.data();
+          // Reference: a block of the plane itself (exact matches and ties) or of `ref` (always
+          // with pattern 4).
+          const uint8_t* base = trial % 2 && pattern != 4 ? plane.data() : ref.data();
           const uint8_t* reference = base + (rng() % (maxY + 1)) * w + rng() % (maxX + 1);
           SearchWindow win{plane.data(),         w, reference, blockStride, 0, 0, 0, 0,
                            1 + (trial % 3 == 0), 0, 0};
@@ -183,8 +192,11 @@ TEST_P(MotionKernelLevel, WindowScansChooseTheModelsCandidate) {
             win.hintX = win.xFirst + int32_t(rng() % uint32_t(win.xLast - win.xFirst + 1));
             win.hintY = win.yFirst;
           }
-          const uint32_t starts[] = {2097152u, 8388608u, 16777216u, 0u, 1u, 5000u};
-          const SearchResult start{starts[trial % 6], -7, -9};
+          // With pattern 4: exactly the offset's distance, and one more.
+          const uint32_t exact = 9u * s.rows * s.cols;
+          const uint32_t starts[] = {2097152u, 8388608u, 16777216u, 0u,
+                                     1u,       5000u,    exact,     exact + 1};
+          const SearchResult start{starts[trial % 8], -7, -9};
           SearchResult got = start;
           if (s.rows == 4)
             kernels.searchReducedBlocks(win, got);

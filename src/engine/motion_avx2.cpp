@@ -226,6 +226,18 @@ void scanSadBounded(const Single& single, const SearchWindow& w, SearchResult& r
   result = {best, static_cast<int32_t>(bestX), static_cast<int32_t>(bestY)};
 }
 
+// Narrow windows (refinements, narrowed areas, the plane's edges) are measured candidate by
+// candidate; wider ones go through the SAD bounds.
+template <class Single, class Sad>
+void searchWindowAvx2(const SearchWindow& w, SearchResult& result) {
+  const Single single(w.reference, w.blockStride);
+  result.best = hintedStart(single, w, result.best);
+  if (int64_t{w.xLast} - w.xFirst >= 15)
+    scanSadBounded<Sad>(single, w, result);
+  else
+    scanWindow(single, w, result);
+}
+
 }  // namespace
 
 uint32_t reducedBlockDistanceAvx2(const uint8_t* candidate, const uint8_t* reference,
@@ -238,24 +250,12 @@ uint32_t fieldBlockDistanceAvx2(const uint8_t* candidate, const uint8_t* referen
   return FieldAvx2(reference, stride)(candidate, limit);
 }
 
-// Narrow windows (refinements, narrowed areas, the plane's edges) are measured candidate by
-// candidate; wider ones go through the SAD bounds.
 void searchReducedBlocksAvx2(const SearchWindow& w, SearchResult& result) {
-  const ReducedAvx2 single(w.reference, w.blockStride);
-  result.best = hintedStart(single, w, result.best);
-  if (int64_t{w.xLast} - w.xFirst >= 15)
-    scanSadBounded<ReducedSadAvx2>(single, w, result);
-  else
-    scanWindow(single, w, result);
+  searchWindowAvx2<ReducedAvx2, ReducedSadAvx2>(w, result);
 }
 
 void searchFieldBlocksAvx2(const SearchWindow& w, SearchResult& result) {
-  const FieldAvx2 single(w.reference, w.blockStride);
-  result.best = hintedStart(single, w, result.best);
-  if (int64_t{w.xLast} - w.xFirst >= 15)
-    scanSadBounded<FieldSadAvx2>(single, w, result);
-  else
-    scanWindow(single, w, result);
+  searchWindowAvx2<FieldAvx2, FieldSadAvx2>(w, result);
 }
 
 }  // namespace wdi

@@ -76,10 +76,10 @@ struct FieldAvx2 {
   }
 };
 
-// Lower bounds of field block distances from sums of absolute differences: by
-// Cauchy-Schwarz SAD^2 <= 128 * distance, so a candidate whose SAD reaches the least L with
-// L * L >= 128 * best cannot get below best. On panned pictures this rules out all but a
-// few candidates in a thousand, at a fraction of the cost of their distances. vpmpsadbw
+// Lower bounds of block distances from sums of absolute differences: by Cauchy-Schwarz
+// SAD^2 <= samples * distance, so a candidate whose SAD reaches the least L with
+// L * L >= samples * best cannot get below best. On panned pictures this rules out nearly
+// every candidate, at a fraction of the cost of its distance. vpmpsadbw
 // gives the SADs of a four-sample run at eight adjacent offsets per lane: lane 0 holds
 // candidates 0-7 of a batch, lane 1 candidates 8-15. A SAD is at most 128 * 255 = 32640,
 // so sixteen-bit lanes hold it exactly.

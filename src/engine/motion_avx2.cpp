@@ -1,5 +1,6 @@
-// AVX2 motion kernels: one 16-sample row (or two 8-sample rows) widened to sixteen 16-bit
-// lanes, differences -255 .. 255, squared and paired by vpmaddwd into exact 32-bit sums.
+// AVX2 motion kernels: distances with one 16-sample row (or two 8-sample rows) widened to
+// sixteen 16-bit lanes, differences -255 .. 255, squared and paired by vpmaddwd into exact
+// 32-bit sums; window scans that rule candidates out first by their SADs (vpmpsadbw).
 #include <immintrin.h>
 
 #include <algorithm>
@@ -184,6 +185,15 @@ void scanSadBounded(const Single& single, const SearchWindow& w, SearchResult& r
   alignas(32) uint16_t sads[16];
   for (int64_t y = w.yFirst; y <= w.yLast; y += w.yStep) {
     const uint8_t* row = w.plane + static_cast<ptrdiff_t>(y) * w.planeStride;
+    const auto measure = [&](int64_t x) {
+      const uint32_t d = single(row + x, best);
+      if (d < best) {
+        best = d;
+        limit = limits(best);
+        bestX = x;
+        bestY = y;
+      }
+    };
     int64_t next = w.xFirst;
     // A few candidates left over are measured one by one, more in a batch moved back.
     for (; next + 4 <= w.xLast;) {
@@ -203,25 +213,10 @@ void scanSadBounded(const Single& single, const SearchWindow& w, SearchResult& r
       _mm256_store_si256(reinterpret_cast<__m256i*>(sads), s);
       for (; m != 0; m &= m - 1) {
         const int j = __builtin_ctz(m) / 2;
-        if (sads[j] >= limit.all) continue;  // the best has dropped since
-        const uint32_t d = single(row + x + j, best);
-        if (d < best) {
-          best = d;
-          limit = limits(best);
-          bestX = x + j;
-          bestY = y;
-        }
+        if (sads[j] < limit.all) measure(x + j);  // else the best has dropped since
       }
     }
-    for (; next <= w.xLast; ++next) {
-      const uint32_t d = single(row + next, best);
-      if (d < best) {
-        best = d;
-        limit = limits(best);
-        bestX = next;
-        bestY = y;
-      }
-    }
+    for (; next <= w.xLast; ++next) measure(next);
   }
   result = {best, static_cast<int32_t>(bestX), static_cast<int32_t>(bestY)};
 }

@@ -1,9 +1,15 @@
-// The per-pixel arithmetic of method 6 on one register of 16-bit lanes,
-// written once for the SIMD levels (the definition is temporalSpanC). `V`
-// gives the register type and its operations: load (bytes widened to 16
-// bits), absDiff, avg ((a + b + 1) >> 1), min, max, add, sub, mul9, shr<n>
-// (logical), sar<n> (arithmetic), gt (signed compare), select(mask, yes, no),
-// zero, set.
+// The per-pixel arithmetic of method 6 for the SIMD levels, written once (the
+// definition is temporalSpanC). The spatial prediction needs 16-bit lanes;
+// everything after it is exact on bytes, twice as many pixels a register:
+//   max(lo, 0) and max(-hi, 0) are mins and maxes of saturated differences
+//   (max(., 0) commutes with min and max), which is all that diff takes of
+//   them; the bounds d - diff and d + diff saturate to 0 and 255, which cannot
+//   change a clamp of a prediction in 0 .. 255; (p + q) >> 3 is the rounded
+//   average less the odd bit, shifted by 2.
+// `V` (16-bit lanes): load (bytes widened), absDiff, avg, min, max, add, sub,
+// mul9, sar<n>, gt (signed), select(mask, yes, no), set.
+// `B` (bytes): load, absDiff, avg, min, max, subs, adds (saturating), shr<n>,
+// eqZero, ones, select, band, bxor, set.
 // Instantiated with level-local types only, so each instruction set keeps
 // its own copy.
 #pragma once
@@ -14,33 +20,20 @@
 
 namespace wdi {
 
-// The results of the pixels from x (rows b .. aDown from j), still 16 bits wide.
+// The edge-following spatial prediction of the pixels from x: the cubic, or
+// the first least diagonal where it fits clearly better. The cubic is not
+// yet clamped to 0 .. 255; the pack to bytes does that.
 template <class V>
-inline typename V::Reg temporalLanes(const TemporalRows& r, int32_t x, int32_t j) {
+inline typename V::Reg spatialLanes(const TemporalRows& r, int32_t x) {
   using Reg = typename V::Reg;
-  const Reg c = V::load(r.up + x);
-  const Reg e = V::load(r.down + x);
-  const Reg b0 = V::load(r.b0 + j);
-  const Reg a0 = V::load(r.a0 + j);
-  const Reg bm = V::load(r.b + j);
-  const Reg am = V::load(r.a + j);
-  const Reg change0 = V::absDiff(b0, a0);
-  const Reg changeM = V::absDiff(bm, am);
-  // Displaced where the block moves and standing still does not match.
-  const Reg moved = r.b == r.b0 ? V::zero() : V::gt(change0, V::zero());
-  const Reg change = V::select(moved, changeM, change0);
-  const Reg d = V::select(moved, V::avg(bm, am), V::avg(b0, a0));
-
-  // Edge-following spatial prediction: the cubic, or the first least
-  // diagonal where it fits clearly better.
   auto cost = [&](int k) {
     return V::add(V::add(V::absDiff(V::load(r.up + x - 1 + k), V::load(r.down + x - 1 - k)),
                          V::absDiff(V::load(r.up + x + k), V::load(r.down + x - k))),
                   V::absDiff(V::load(r.up + x + 1 + k), V::load(r.down + x + 1 - k)));
   };
-  Reg sp = V::template sar<4>(V::sub(V::add(V::mul9(V::add(c, e)), V::set(8)),
-                                     V::add(V::load(r.up3 + x), V::load(r.down3 + x))));
-  sp = V::min(V::max(sp, V::zero()), V::set(255));
+  const Reg cubic = V::template sar<4>(
+      V::sub(V::add(V::mul9(V::add(V::load(r.up + x), V::load(r.down + x))), V::set(8)),
+             V::add(V::load(r.up3 + x), V::load(r.down3 + x))));
   Reg best = cost(-1);
   Reg diagonal = V::avg(V::load(r.up + x - 1), V::load(r.down + x + 1));
   for (const int k : {1, -2, 2}) {
@@ -49,30 +42,57 @@ inline typename V::Reg temporalLanes(const TemporalRows& r, int32_t x, int32_t j
     best = V::min(best, ck);
     diagonal = V::select(better, V::avg(V::load(r.up + x + k), V::load(r.down + x - k)), diagonal);
   }
-  sp = V::select(V::gt(cost(0), V::add(V::add(best, best), V::set(16))), diagonal, sp);
+  return V::select(V::gt(cost(0), V::add(V::add(best, best), V::set(16))), diagonal, cubic);
+}
 
-  const Reg bu = V::select(moved, V::avg(V::load(r.bUp + j), V::load(r.aUp + j)),
-                           V::avg(V::load(r.bUp0 + j), V::load(r.aUp0 + j)));
-  const Reg fd = V::select(moved, V::avg(V::load(r.bDown + j), V::load(r.aDown + j)),
-                           V::avg(V::load(r.bDown0 + j), V::load(r.aDown0 + j)));
-  const Reg de = V::sub(d, e);
-  const Reg dc = V::sub(d, c);
-  const Reg bc = V::sub(bu, c);
-  const Reg fe = V::sub(fd, e);
-  const Reg hi = V::max(V::max(de, dc), V::min(bc, fe));
-  const Reg lo = V::min(V::min(de, dc), V::max(bc, fe));
+// The results of the pixels from x (rows b .. aDown from j), given their
+// spatial predictions sp.
+template <class B>
+inline typename B::Reg temporalBytes(const TemporalRows& r, int32_t x, int32_t j,
+                                     typename B::Reg sp) {
+  using Reg = typename B::Reg;
+  const Reg c = B::load(r.up + x);
+  const Reg e = B::load(r.down + x);
+  const Reg b0 = B::load(r.b0 + j);
+  const Reg a0 = B::load(r.a0 + j);
+  const Reg change0 = B::absDiff(b0, a0);
+  // Not displaced where the block does not move or where standing still matches.
+  const Reg still = r.b == r.b0 ? B::ones() : B::eqZero(change0);
+  auto pick = [&](const uint8_t* p0, const uint8_t* q0, const uint8_t* p, const uint8_t* q) {
+    return B::select(still, B::avg(B::load(p0 + j), B::load(q0 + j)),
+                     B::avg(B::load(p + j), B::load(q + j)));
+  };
+  const Reg change = B::select(still, change0, B::absDiff(B::load(r.b + j), B::load(r.a + j)));
+  const Reg d = B::select(still, B::avg(b0, a0), B::avg(B::load(r.b + j), B::load(r.a + j)));
+  const Reg bu = pick(r.bUp0, r.aUp0, r.bUp, r.aUp);
+  const Reg fd = pick(r.bDown0, r.aDown0, r.bDown, r.aDown);
+  const Reg pu = B::absDiff(B::load(r.prevUp + x), c), pd = B::absDiff(B::load(r.prevDown + x), e);
+  const Reg nu = B::absDiff(B::load(r.nextUp + x), c), nd = B::absDiff(B::load(r.nextDown + x), e);
+  auto eighthOfSum = [](Reg p, Reg q) {
+    return B::template shr<2>(B::subs(B::avg(p, q), B::band(B::bxor(p, q), B::set(1))));
+  };
   // Not displaced, the kept field's own change in time counts too.
-  const Reg pu = V::absDiff(V::load(r.prevUp + x), c), pd = V::absDiff(V::load(r.prevDown + x), e);
-  const Reg nu = V::absDiff(V::load(r.nextUp + x), c), nd = V::absDiff(V::load(r.nextDown + x), e);
-  const Reg kept =
-      V::select(moved, V::zero(),
-                V::max(V::template shr<3>(V::add(pu, pd)), V::template shr<3>(V::add(nu, nd))));
-  const Reg diff =
-      V::max(V::max(V::max(V::template shr<1>(change), kept), lo), V::sub(V::zero(), hi));
-  const Reg result = V::min(V::max(sp, V::sub(d, diff)), V::add(d, diff));
+  const Reg kept = B::band(still, B::max(eighthOfSum(pu, pd), eighthOfSum(nu, nd)));
+  const Reg loPlus =
+      B::min(B::min(B::subs(d, e), B::subs(d, c)), B::max(B::subs(bu, c), B::subs(fd, e)));
+  const Reg minusHiPlus =
+      B::min(B::min(B::subs(e, d), B::subs(c, d)), B::max(B::subs(c, bu), B::subs(e, fd)));
+  const Reg diff = B::max(B::max(B::template shr<1>(change), kept), B::max(loPlus, minusHiPlus));
+  const Reg result = B::min(B::max(sp, B::subs(d, diff)), B::adds(d, diff));
   // Still: not displaced and nothing changed.
-  const Reg t = V::max(V::max(change, V::max(pu, pd)), V::max(nu, nd));
-  return V::select(V::gt(t, V::zero()), result, V::select(moved, result, d));
+  const Reg t = B::max(B::max(change, B::max(pu, pd)), B::max(nu, nd));
+  return B::select(B::band(still, B::eqZero(t)), d, result);
+}
+
+// The rows of a run from its pixel j on.
+inline TemporalRows advancedRows(const TemporalRows& r, int32_t j) {
+  TemporalRows rest = r;
+  for (const uint8_t** p :
+       {&rest.b, &rest.a, &rest.bUp, &rest.aUp, &rest.bDown, &rest.aDown, &rest.b0, &rest.a0,
+        &rest.bUp0, &rest.aUp0, &rest.bDown0, &rest.aDown0}) {
+    *p += j;
+  }
+  return rest;
 }
 
 }  // namespace wdi

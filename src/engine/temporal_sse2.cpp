@@ -24,10 +24,6 @@ struct Sse2 {
   static Reg sub(Reg a, Reg b) { return _mm_sub_epi16(a, b); }
   static Reg mul9(Reg a) { return _mm_mullo_epi16(a, _mm_set1_epi16(9)); }
   template <int n>
-  static Reg shr(Reg a) {
-    return _mm_srli_epi16(a, n);
-  }
-  template <int n>
   static Reg sar(Reg a) {
     return _mm_srai_epi16(a, n);
   }
@@ -35,14 +31,20 @@ struct Sse2 {
   static Reg select(Reg mask, Reg yes, Reg no) {
     return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
   }
-  static Reg zero() { return _mm_setzero_si128(); }
   static Reg set(int16_t v) { return _mm_set1_epi16(v); }
 };
 
-// Eight pixels from x; rows b .. aDown from j.
+// Sixteen pixels from x; rows b .. aDown from j.
+inline void span16(const TemporalRows& r, int32_t x, int32_t j) {
+  const __m128i sp = _mm_packus_epi16(spatialLanes<Sse2>(r, x), spatialLanes<Sse2>(r, x + 8));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(r.out + x), temporalBytes<Bytes16>(r, x, j, sp));
+}
+
+// Eight pixels from x, the last of a run of chroma blocks at the plane's right edge.
 inline void span8(const TemporalRows& r, int32_t x, int32_t j) {
-  const __m128i result = temporalLanes<Sse2>(r, x, j);
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(r.out + x), _mm_packus_epi16(result, result));
+  const __m128i lanes = spatialLanes<Sse2>(r, x);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(r.out + x),
+                   temporalBytes<Bytes8>(r, x, j, _mm_packus_epi16(lanes, lanes)));
 }
 
 }  // namespace
@@ -65,7 +67,8 @@ uint32_t temporalBlockSadSse2(const uint8_t* b, const uint8_t* a, ptrdiff_t stri
 }
 
 void temporalSpanSse2(const TemporalRows& r, int32_t x0, int32_t n) {
-  spanGroups<8>(r, x0, n, [&r](int32_t x, int32_t j) { span8(r, x, j); });
+  const int32_t j = spanGroups<16>(r, x0, 0, n, [&r](int32_t x, int32_t jj) { span16(r, x, jj); });
+  if (j < n) span8(r, x0 + j, j);
 }
 
 }  // namespace wdi

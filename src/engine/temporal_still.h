@@ -1,4 +1,5 @@
-// The still groups of method 6 on bytes, shared by the SSE2 and AVX2 spans.
+// The still groups of method 6 and its 16-byte registers, shared by the SSE2
+// and AVX2 spans.
 // Internal linkage on purpose: each kernel file compiles its own copy for its
 // own instruction set, and the linker must not pick one copy for both.
 #pragma once
@@ -11,16 +12,41 @@
 namespace wdi {
 namespace {
 
-// Whether the kBytes (8 or 16) pixels from x are all still (B = A, the kept
-// rows unchanged in time), found on bytes before anything is widened; then
-// they are the woven row, written here.
-template <int kBytes>
-inline bool stillGroup(const TemporalRows& r, int32_t x, int32_t j) {
-  static_assert(kBytes == 8 || kBytes == 16, "a group is 8 or 16 pixels");
-  auto at = [](const uint8_t* p) {
-    return kBytes == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))
-                        : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-  };
+// Sixteen pixels as bytes, for temporalBytes.
+struct Bytes16 {
+  using Reg = __m128i;
+  static Reg load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static Reg absDiff(Reg a, Reg b) {
+    return _mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a));
+  }
+  static Reg avg(Reg a, Reg b) { return _mm_avg_epu8(a, b); }
+  static Reg min(Reg a, Reg b) { return _mm_min_epu8(a, b); }
+  static Reg max(Reg a, Reg b) { return _mm_max_epu8(a, b); }
+  static Reg subs(Reg a, Reg b) { return _mm_subs_epu8(a, b); }
+  static Reg adds(Reg a, Reg b) { return _mm_adds_epu8(a, b); }
+  template <int n>
+  static Reg shr(Reg a) {
+    return _mm_and_si128(_mm_srli_epi16(a, n), _mm_set1_epi8(static_cast<char>(0xFF >> n)));
+  }
+  static Reg eqZero(Reg a) { return _mm_cmpeq_epi8(a, _mm_setzero_si128()); }
+  static Reg ones() { return _mm_set1_epi8(-1); }
+  static Reg select(Reg mask, Reg yes, Reg no) {
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+  }
+  static Reg band(Reg a, Reg b) { return _mm_and_si128(a, b); }
+  static Reg bxor(Reg a, Reg b) { return _mm_xor_si128(a, b); }
+  static Reg set(int8_t v) { return _mm_set1_epi8(v); }
+};
+
+// Eight pixels as bytes (the upper eight lanes unused).
+struct Bytes8 : Bytes16 {
+  static Reg load(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+};
+
+// Whether the 16 pixels from x are all still (B = A, the kept rows unchanged
+// in time), found on bytes before anything is widened.
+inline bool allStill16(const TemporalRows& r, int32_t x, int32_t j) {
+  auto at = [](const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
   const __m128i b0 = at(r.b0 + j), up = at(r.up + x), down = at(r.down + x);
   const __m128i same =
       _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(b0, at(r.a0 + j)),
@@ -28,26 +54,35 @@ inline bool stillGroup(const TemporalRows& r, int32_t x, int32_t j) {
                                                 _mm_cmpeq_epi8(at(r.prevDown + x), down))),
                     _mm_and_si128(_mm_cmpeq_epi8(at(r.nextUp + x), up),
                                   _mm_cmpeq_epi8(at(r.nextDown + x), down)));
-  constexpr int kAll = (1 << kBytes) - 1;
-  if ((_mm_movemask_epi8(same) & kAll) != kAll) return false;
-  if (kBytes == 16) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(r.out + x), b0);
-  } else {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(r.out + x), b0);
+  return _mm_movemask_epi8(same) == 0xFFFF;
+}
+
+// Whether the kBytes (16 or 32) pixels from x are all still; then they are
+// the woven row, written here.
+template <int kBytes>
+inline bool stillGroup(const TemporalRows& r, int32_t x, int32_t j) {
+  static_assert(kBytes == 16 || kBytes == 32, "a group is 16 or 32 pixels");
+  for (int h = 0; h < kBytes; h += 16) {
+    if (!allStill16(r, x + h, j + h)) return false;
+  }
+  for (int h = 0; h < kBytes; h += 16) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(r.out + x + h),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(r.b0 + j + h)));
   }
   return true;
 }
 
-// Groups of kBytes pixels from x0 (rows b .. aDown from 0) up to the last
-// whole one before n; returns where they end. Still and moving areas come in
-// stretches: after a group that is not still, the next three skip the test.
+// Groups of kBytes pixels from x0 + j0 (rows b .. aDown from j0) up to the
+// last whole one before n; returns where they end. Still and moving areas come in
+// stretches: after a group that is not still, the groups of the next 48
+// pixels (32 with groups of 32) skip the test.
 template <int kBytes, class Group>
-inline int32_t spanGroups(const TemporalRows& r, int32_t x0, int32_t n, Group group) {
-  int32_t j = 0;
+inline int32_t spanGroups(const TemporalRows& r, int32_t x0, int32_t j0, int32_t n, Group group) {
+  int32_t j = j0;
   for (int wait = 0; j + kBytes <= n; j += kBytes) {
     if (wait == 0) {
       if (stillGroup<kBytes>(r, x0 + j, j)) continue;
-      wait = 3;
+      wait = 48 / kBytes;
     } else {
       --wait;
     }

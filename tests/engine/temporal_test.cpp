@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -106,6 +107,44 @@ TEST_P(TemporalLevel, GivesTheScalarBytes) {
         }
       }
     }
+  }
+}
+
+// The span kernel alone on random rows: bytes clustered round one value (so that lanes are
+// still, nearly still or moving), at 0 and 255, with and without displacement, and runs of
+// every length the planes make.
+TEST_P(TemporalLevel, SpanGivesTheScalarBytesOnRandomRows) {
+  constexpr int32_t kMaxRun = 96;
+  std::mt19937 rng(11);
+  std::vector<std::vector<uint8_t>> rows(20, std::vector<uint8_t>(kMaxRun + 2 * kTemporalMargin));
+  const TemporalKernels level = makeTemporalKernels(flags_);
+  for (int round = 0; round < 2000; ++round) {
+    const int base = static_cast<int>(rng() & 255), spread = 1 << (rng() % 8);
+    for (auto& row : rows) {
+      for (auto& v : row) {
+        const uint32_t kind = rng() % 8;
+        v = static_cast<uint8_t>(
+            kind == 0   ? (rng() & 1) * 255
+            : kind == 1 ? rng()
+                        : std::clamp(base + static_cast<int>(rng() % spread) - spread / 2, 0, 255));
+      }
+    }
+    auto at = [&](int i) { return rows[static_cast<size_t>(i)].data() + kTemporalMargin; };
+    const bool displaced = round & 1;
+    TemporalRows r{at(0),  at(1),  at(2),  at(3),  at(4),  at(5),  at(6),
+                   at(7),  at(8),  at(9),  at(10), at(11), at(12), at(13),
+                   at(14), at(15), at(16), at(17), at(18), at(19), nullptr};
+    if (!displaced) {
+      r.b = r.b0, r.a = r.a0, r.bUp = r.bUp0, r.aUp = r.aUp0, r.bDown = r.bDown0;
+      r.aDown = r.aDown0;
+    }
+    const int32_t n = 8 * static_cast<int32_t>(1 + rng() % (kMaxRun / 8));
+    std::vector<uint8_t> want(kMaxRun), got(kMaxRun);
+    r.out = want.data();
+    temporalSpanC(r, 0, n);
+    r.out = got.data();
+    level.span(r, 0, n);
+    ASSERT_EQ(want, got) << "round " << round << ", run of " << n;
   }
 }
 

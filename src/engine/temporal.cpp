@@ -112,6 +112,7 @@ void TemporalDeinterlacer::init(uint32_t width, uint32_t height) {
   width_ = width;
   height_ = height;
   vectors_.reset(new MotionVector[static_cast<size_t>(blocksX()) * blocksY()]);
+  runs_.reset(new Run[blocksX()]);
   edgeRows_.reset(new uint8_t[2 * (static_cast<size_t>(width) + 2 * kTemporalMargin)]);
   guide_.reset(new uint8_t[static_cast<size_t>(width) * height / 2]);
 }
@@ -227,6 +228,37 @@ void TemporalDeinterlacer::rebuildPlane(const TemporalKernels& k, const Plane& p
     return edge[s];
   };
 
+  // Runs of blocks with the same vector in one call, found once per row of
+  // blocks. Chroma goes by pairs of blocks (16 columns), each with the vector
+  // of its left block halved, or none where that would read outside the plane
+  // (the search kept only the left block inside).
+  const int32_t step = 1 << shift;
+  auto vectorOf = [&](const MotionVector* blockRow, int32_t bx) {
+    const MotionVector v = blockRow[bx];
+    if (shift == 0) return v;
+    const int32_t x0 = bx * kBlockWidth / 2;
+    const int32_t span = std::min(kBlockWidth, w - x0);
+    const auto cmx = static_cast<int8_t>(v.x / 2);
+    if (x0 - std::abs(cmx) < 0 || x0 + span + std::abs(cmx) > w) return MotionVector{0, 0};
+    return MotionVector{cmx, static_cast<int8_t>(v.y / 2)};
+  };
+  auto runsOfBlockRow = [&](const MotionVector* blockRow) {
+    int32_t count = 0;
+    for (int32_t bx = 0; bx < bw;) {
+      const MotionVector v = vectorOf(blockRow, bx);
+      int32_t end = bx + step;
+      for (; end < bw; end += step) {
+        const MotionVector u = vectorOf(blockRow, end);
+        if (u.x != v.x || u.y != v.y) break;
+      }
+      end = std::min(end, bw);
+      runs_[count++] = {(bx * kBlockWidth) >> shift, ((end - bx) * kBlockWidth) >> shift, v};
+      bx = end;
+    }
+    return count;
+  };
+  int32_t runsOf = -1, runCount = 0;
+
   TemporalRows rows{};
   for (int32_t i = 0; i < fieldRows; ++i) {
     const int32_t y = 2 * i + missing;
@@ -241,43 +273,30 @@ void TemporalDeinterlacer::rebuildPlane(const TemporalKernels& k, const Plane& p
     rows.nextUp = row(p.next, up);
     rows.nextDown = row(p.next, down);
     rows.out = p.out + static_cast<ptrdiff_t>(y) * w;
-    const MotionVector* blockRow = vectors_.get() + (i / blockRows) * bw;
-    // Runs of blocks with the same vector in one call. Chroma goes by pairs
-    // of blocks (16 columns), each with the vector of its left block halved,
-    // or none where that would read outside the plane (the search kept only
-    // the left block inside).
-    const int32_t step = 1 << shift;
-    auto vectorOf = [&](int32_t bx) {
-      const MotionVector v = blockRow[bx];
-      if (shift == 0) return v;
-      const int32_t x0 = bx * kBlockWidth / 2;
-      const int32_t span = std::min(kBlockWidth, w - x0);
-      const auto cmx = static_cast<int8_t>(v.x / 2);
-      if (x0 - std::abs(cmx) < 0 || x0 + span + std::abs(cmx) > w) return MotionVector{0, 0};
-      return MotionVector{cmx, static_cast<int8_t>(v.y / 2)};
-    };
-    for (int32_t bx = 0; bx < bw;) {
-      const MotionVector v = vectorOf(bx);
-      int32_t end = bx + step;
-      while (end < bw && vectorOf(end).x == v.x && vectorOf(end).y == v.y) end += step;
-      end = std::min(end, bw);
-      const int32_t mx = v.x;
-      const int32_t my = v.y;
-      const int32_t x0 = (bx * kBlockWidth) >> shift;
-      rows.b0 = row(fieldB, y) + x0;
-      rows.a0 = row(fieldA, y) + x0;
-      rows.bUp0 = row(fieldB, missingRow(i - 1)) + x0;
-      rows.aUp0 = row(fieldA, missingRow(i - 1)) + x0;
-      rows.bDown0 = row(fieldB, missingRow(i + 1)) + x0;
-      rows.aDown0 = row(fieldA, missingRow(i + 1)) + x0;
+    if (i / blockRows != runsOf) {
+      runsOf = i / blockRows;
+      runCount = runsOfBlockRow(vectors_.get() + runsOf * bw);
+    }
+    const uint8_t *b0 = row(fieldB, y), *a0 = row(fieldA, y);
+    const uint8_t *bUp0 = row(fieldB, missingRow(i - 1)), *aUp0 = row(fieldA, missingRow(i - 1));
+    const uint8_t *bDown0 = row(fieldB, missingRow(i + 1)),
+                  *aDown0 = row(fieldA, missingRow(i + 1));
+    for (int32_t n = 0; n < runCount; ++n) {
+      const Run& run = runs_[n];
+      const int32_t x0 = run.x0, mx = run.v.x, my = run.v.y;
+      rows.b0 = b0 + x0;
+      rows.a0 = a0 + x0;
+      rows.bUp0 = bUp0 + x0;
+      rows.aUp0 = aUp0 + x0;
+      rows.bDown0 = bDown0 + x0;
+      rows.aDown0 = aDown0 + x0;
       rows.b = row(fieldB, missingRow(i - my)) + x0 - mx;
       rows.a = row(fieldA, missingRow(i + my)) + x0 + mx;
       rows.bUp = row(fieldB, missingRow(i - 1 - my)) + x0 - mx;
       rows.aUp = row(fieldA, missingRow(i - 1 + my)) + x0 + mx;
       rows.bDown = row(fieldB, missingRow(i + 1 - my)) + x0 - mx;
       rows.aDown = row(fieldA, missingRow(i + 1 + my)) + x0 + mx;
-      k.span(rows, x0, ((end - bx) * kBlockWidth) >> shift);
-      bx = end;
+      k.span(rows, x0, run.n);
     }
   }
 }

@@ -124,8 +124,15 @@ class TemporalDeinterlacer {
   void rebuildPlane(const TemporalKernels& k, const Plane& p, int keptParity, bool keptFirst,
                     int shift);
 
+  // Blocks side by side with the same vector, rebuilt in one kernel call.
+  struct Run {
+    int32_t x0, n;
+    MotionVector v;
+  };
+
   uint32_t width_ = 0, height_ = 0;
   std::unique_ptr<MotionVector[]> vectors_;
+  std::unique_ptr<Run[]> runs_;          // of one row of blocks
   std::unique_ptr<uint8_t[]> edgeRows_;  // two kept rows with repeated edge columns
   std::unique_ptr<uint8_t[]> guide_;     // the missing luma rows as the kept rows' averages
 };

@@ -148,13 +148,14 @@ void TemporalDeinterlacer::search(const TemporalKernels& k, const uint8_t* b, co
       MotionVector bestV{0, 0};
       // A vector tried once cannot win again: each is measured once.
       ++blockStamp;
+      // The vectors whose blocks in B and A stay inside the range and the field.
+      const int32_t xLimit = std::min({kRangeX, left, w - left - kBlockWidth});
+      const int32_t yLimit = std::min({kRangeY, top, fieldRows - top - kBlockRows});
       auto tryVector = [&](MotionVector v) {
         if (best == 0) return false;  // nothing can be lower
         const int32_t mx = v.x;
         const int32_t my = v.y;
-        if (std::abs(mx) > kRangeX || std::abs(my) > kRangeY || left - std::abs(mx) < 0 ||
-            left + kBlockWidth + std::abs(mx) > w || top - std::abs(my) < 0 ||
-            top + kBlockRows + std::abs(my) > fieldRows ||
+        if (std::abs(mx) > xLimit || std::abs(my) > yLimit ||
             tried[my + kRangeY][mx + kRangeX] == blockStamp) {
           return false;
         }

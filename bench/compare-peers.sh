@@ -41,7 +41,7 @@
 # or 9 pixels per picture, zoomed or still), on which the block search of
 # methods 4 and 5 does its real work.
 # BASELINE: another wdeint binary (bench/build-baseline.sh COMMIT builds one)
-# measured in the same rounds, method 4 at both rates: before and after.
+# measured in the same rounds, methods 4 and 6 at both rates: before and after.
 # The machine should be otherwise idle: the load average is printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -175,9 +175,11 @@ run_size() {
   cmd[wd-sd-1]="$WDEINT -q --show-detection --method 4 --threads 1 @.y4m /dev/null"
   keys+=(wd-f4-2 wd-sd-1)
   if [[ -n $BASELINE ]]; then
-    cmd[bl-4-1]="$BASELINE -q --method 4 --threads 1 @.y4m /dev/null"
-    cmd[bl-f4-1]="$BASELINE -q --rate field --method 4 --threads 1 @.y4m /dev/null"
-    keys+=(bl-4-1 bl-f4-1)
+    for m in 4 6; do
+      cmd[bl-$m-1]="$BASELINE -q --method $m --threads 1 @.y4m /dev/null"
+      cmd[bl-f$m-1]="$BASELINE -q --rate field --method $m --threads 1 @.y4m /dev/null"
+      keys+=("bl-$m-1" "bl-f$m-1")
+    done
   fi
 
   BEST=()
@@ -238,11 +240,14 @@ run_size() {
   KEPT[wd-sd-1]=- ALL[wd-sd-1]=- REBUILT[wd-sd-1]=-
   if [[ -n $BASELINE ]]; then
     # Same bytes as the build measured, or the comparison means nothing.
-    "$BASELINE" -q --method 4 --threads 1 "$in" "$out2"
-    "$WDEINT" -q --method 4 --threads 1 "$in" "$out"
-    cmp -s "$out" "$out2" || die "the baseline's method 4 output differs from this build's"
-    KEPT[bl-4-1]=${KEPT[wd-4-1]} ALL[bl-4-1]=${ALL[wd-4-1]} REBUILT[bl-4-1]=${REBUILT[wd-4-1]}
-    KEPT[bl-f4-1]=${KEPT[wd-f4-1]} ALL[bl-f4-1]=${ALL[wd-f4-1]} REBUILT[bl-f4-1]=${REBUILT[wd-f4-1]}
+    for m in 4 6; do
+      "$BASELINE" -q --method $m --threads 1 "$in" "$out2"
+      "$WDEINT" -q --method $m --threads 1 "$in" "$out"
+      cmp -s "$out" "$out2" || die "the baseline's method $m output differs from this build's"
+      KEPT[bl-$m-1]=${KEPT[wd-$m-1]} ALL[bl-$m-1]=${ALL[wd-$m-1]} REBUILT[bl-$m-1]=${REBUILT[wd-$m-1]}
+      KEPT[bl-f$m-1]=${KEPT[wd-f$m-1]} ALL[bl-f$m-1]=${ALL[wd-f$m-1]}
+      REBUILT[bl-f$m-1]=${REBUILT[wd-f$m-1]}
+    done
   fi
   rm -f "$out" "$out2" "$WORK/out.bgr"
 
@@ -269,8 +274,8 @@ label() {
     ff-w3fdiff-*) echo "ffmpeg w3fdif (field rate)" ;;
     wd-bgr-*) echo "wdeint --bgr24 --method 4" ;;
     wd-sd-*) echo "wdeint --show-detection --method 4" ;;
-    bl-f4-*) echo "baseline --rate field --method 4" ;;
-    bl-4-*) echo "baseline wdeint --method 4" ;;
+    bl-f*) echo "baseline --rate field --method ${1:4:1}" ;;
+    bl-*) echo "baseline wdeint --method ${1:3:1}" ;;
     wd-f*) echo "wdeint --rate field --method ${1:4:1}" ;;
     wd-*) echo "wdeint --method ${1:3:1}" ;;
   esac
@@ -293,7 +298,7 @@ print_size() {
     "whole" "PSNR all" "rebuilt" "kept"
   for k in ff-yadif-1 ff-yadif-d ff-bwdif-1 ff-bwdif-d ff-w3fdif-1 ff-w3fdif-d ff-copy-1 \
     wd-1-1 wd-1-2 wd-2-1 wd-2-2 wd-3-1 wd-3-2 wd-4-1 wd-4-2 wd-5-1 wd-5-2 wd-6-1 wd-6-2 wd-bgr-1 \
-    ${BASELINE:+bl-4-1}; do
+    ${BASELINE:+bl-4-1 bl-6-1}; do
     printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "$(label "$k")" "$(threads_of "$k")" \
       "${FPS[$k]}" "$(ratio "${FPS[$k]}" "$yadif")" \
       "${WHOLE[$k]}" "${ALL[$k]}" "${REBUILT[$k]}" "${KEPT[$k]}"
@@ -318,7 +323,7 @@ print_size() {
     "whole" "PSNR all" "rebuilt" "kept"
   for k in ff-yadif1-1 ff-bwdif1-1 ff-w3fdiff-1 wd-f2-1 wd-f3-1 wd-f4-1 wd-f4-2 wd-f5-1 wd-f6-1 \
     wd-sd-1 \
-    ${BASELINE:+bl-f4-1}; do
+    ${BASELINE:+bl-f4-1 bl-f6-1}; do
     printf '%-36s %-7s %9s %7s %9s %8s %8s %6s\n' "$(label "$k")" "$(threads_of "$k")" \
       "${FPS[$k]}" "$(ratio "${FPS[$k]}" "$y1")" \
       "${WHOLE[$k]}" "${ALL[$k]}" "${REBUILT[$k]}" "${KEPT[$k]}"
@@ -371,6 +376,9 @@ print_targets() {
     fi
     if [[ -n $BASELINE ]]; then
       ratio_target "$size" "method 4, 1 thread >= 1.5x the baseline" wd-4-1 bl-4-1 1.5
+      printf '  %-9s method 6, 1 thread, against the baseline: %sx, at field rate %sx\n' "$size" \
+        "$(ratio "${RESULT[$size|wd-6-1]}" "${RESULT[$size|bl-6-1]}")" \
+        "$(ratio "${RESULT[$size|wd-f6-1]}" "${RESULT[$size|bl-f6-1]}")"
     fi
     ratio_target "$size" "method 6, 1 thread >= 1.5x bwdif (1 thread)" wd-6-1 ff-bwdif-1 1.5
     ratio_target "$size" "field rate method 6 >= 1.5x bwdif=mode=1" wd-f6-1 ff-bwdif1-1 1.5

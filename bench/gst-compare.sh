@@ -13,7 +13,11 @@
 # on N and on the first SHORT frames (RUNS rounds). "wdeint" is wdeint
 # --threads 1 on the same clip with the same output rate.
 #
-# Environment: WDI_BUILD_DIR (build), RUNS (5), FRAMES_SD (400), FRAMES_HD (150), SHORT (10).
+# BLOCKSIZE: filesrc's blocksize, in bytes or "frame" (one frame's bytes); unset, filesrc's
+# default of 4096.
+#
+# Environment: WDI_BUILD_DIR (build), RUNS (5), FRAMES_SD (400), FRAMES_HD (150), SHORT (10),
+# BLOCKSIZE.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${WDI_BUILD_DIR:-build}
@@ -21,6 +25,7 @@ RUNS=${RUNS:-5}
 FRAMES_SD=${FRAMES_SD:-400}
 FRAMES_HD=${FRAMES_HD:-150}
 SHORT=${SHORT:-10}
+BLOCKSIZE=${BLOCKSIZE:-}
 
 command -v gst-launch-1.0 >/dev/null || { echo "gst-compare: gst-launch-1.0 is missing" >&2; exit 1; }
 if [[ ! -f $BUILD/build.ninja ]]; then
@@ -52,15 +57,17 @@ for size in 720x576 1920x1080; do
   rm -rf "$WORK/clip"
   "$BUILD/wdeint" -q --demo "$WORK/clip" --demo-size "$size" --demo-frames "$frames" --method 0
   frame_bytes=$((6 + w * h * 3 / 2))
+  blocksize=$([[ $BLOCKSIZE == frame ]] && echo "$frame_bytes" || echo "$BLOCKSIZE")
+  src="filesrc ${blocksize:+blocksize=$blocksize }location=@ ! y4mdec"
   head -c $(($(head -1 "$WORK/clip/input.y4m" | wc -c) + SHORT * frame_bytes)) \
     "$WORK/clip/input.y4m" >"$WORK/clip/short.y4m"
   declare -A CMD=()
   keys=()
   for fields in all top; do
-    CMD[ours-$fields]="gst-launch-1.0 -q filesrc location=@ ! y4mdec ! wdeinterlace fields=$fields method=4 ! fakesink"
-    CMD[linear-$fields]="gst-launch-1.0 -q filesrc location=@ ! y4mdec ! deinterlace fields=$fields method=linear ! fakesink"
-    CMD[greedyh-$fields]="gst-launch-1.0 -q filesrc location=@ ! y4mdec ! deinterlace fields=$fields method=greedyh ! fakesink"
-    CMD[copy-$fields]="gst-launch-1.0 -q filesrc location=@ ! y4mdec ! fakesink"
+    CMD[ours-$fields]="gst-launch-1.0 -q $src ! wdeinterlace fields=$fields method=4 ! fakesink"
+    CMD[linear-$fields]="gst-launch-1.0 -q $src ! deinterlace fields=$fields method=linear ! fakesink"
+    CMD[greedyh-$fields]="gst-launch-1.0 -q $src ! deinterlace fields=$fields method=greedyh ! fakesink"
+    CMD[copy-$fields]="gst-launch-1.0 -q $src ! fakesink"
     rate=$([[ $fields == all ]] && echo field || echo frame)
     keep=$([[ $fields == all ]] && echo "" || echo "--keep-field top")
     CMD[wdeint-$fields]="$BUILD/wdeint -q --threads 1 --method 4 --rate $rate $keep @ /dev/null"
@@ -75,7 +82,8 @@ for size in 720x576 1920x1080; do
       done
     done
   done
-  printf '\n%s, %s frames, best of %s rounds, one streaming thread\n' "$size" "$frames" "$RUNS"
+  printf '\n%s, %s frames, best of %s rounds, one streaming thread, filesrc blocksize %s\n' \
+    "$size" "$frames" "$RUNS" "${blocksize:-4096 (default)}"
   printf '%-44s %9s %9s %11s\n' "pipeline" "frames/s" "x greedyh" "ms/frame"
   for fields in all top; do
     for k in ours linear greedyh copy wdeint; do

@@ -112,67 +112,76 @@ void TemporalDeinterlacer::init(uint32_t width, uint32_t height) {
   width_ = width;
   height_ = height;
   vectors_.reset(new MotionVector[static_cast<size_t>(blocksX()) * blocksY()]);
-  runs_.reset(new Run[blocksX()]);
-  edgeRows_.reset(new uint8_t[2 * (static_cast<size_t>(width) + 2 * kTemporalMargin)]);
-  guide_.reset(new uint8_t[static_cast<size_t>(width) * height / 2]);
+  runs_.reset(new Run[2 * static_cast<size_t>(blocksX())]);
+  // Two rows per plane: the luma's, then the two chroma planes' (half as wide).
+  edgeRows_.reset(new uint8_t[2 * (2 * static_cast<size_t>(width) + 6 * kTemporalMargin)]);
+  guide_.reset(new uint8_t[static_cast<size_t>(width) * kBlockRows]);
 }
 
-// Vectors of the luma blocks; b and a are the first rows of the missing
-// fields B and A, cur the current frame (its kept rows make the guide).
-void TemporalDeinterlacer::search(const TemporalKernels& k, const uint8_t* b, const uint8_t* a,
-                                  const uint8_t* cur, int keptParity) {
-  const auto bw = static_cast<int32_t>(blocksX());
-  const auto bh = static_cast<int32_t>(blocksY());
-  const auto w = static_cast<int32_t>(width_);
-  const auto h = static_cast<int32_t>(height_);
-  const int32_t fieldStride = 2 * w;
-  const int32_t fieldRows = h / 2;
-  for (int32_t i = 0; i < fieldRows; ++i) {
-    const int32_t y = 2 * i + 1 - keptParity;
-    const uint8_t* up = cur + keptRowOf(y - 1, keptParity, h) * w;
-    const uint8_t* down = cur + keptRowOf(y + 1, keptParity, h) * w;
-    uint8_t* g = guide_.get() + static_cast<ptrdiff_t>(i) * w;
-    for (int32_t x = 0; x < w; ++x) g[x] = static_cast<uint8_t>((up[x] + down[x] + 1) >> 1);
-  }
-  // Which vectors a block has measured: the block's number (plus one) where
-  // it did, so that nothing is cleared from one block to the next.
-  uint32_t tried[2 * kRangeY + 1][2 * kRangeX + 1] = {};
-  uint32_t blockStamp = 0;
-  for (int32_t by = 0; by < bh; ++by) {
+namespace {
+
+// The vectors of the luma blocks, one row of blocks at a time in raster
+// order; b and a are the first rows of the missing fields B and A, cur the
+// current frame (its kept rows make the guide).
+class BlockSearch {
+ public:
+  BlockSearch(const uint8_t* b, const uint8_t* a, const uint8_t* cur, int keptParity, int32_t w,
+              int32_t h, MotionVector* field, uint8_t* guide)
+      : b_(b),
+        a_(a),
+        cur_(cur),
+        keptParity_(keptParity),
+        w_(w),
+        h_(h),
+        field_(field),
+        guide_(guide) {}
+
+  void row(const TemporalKernels& k, int32_t by) {
+    const int32_t bw = w_ / kBlockWidth;
+    const int32_t fieldStride = 2 * w_;
+    const int32_t fieldRows = h_ / 2;
     const int32_t top = by * kBlockRows;
+    // The guide of this row of blocks only: it is read while still in cache.
+    for (int32_t i = 0; i < kBlockRows; ++i) {
+      const int32_t y = 2 * (top + i) + 1 - keptParity_;
+      const uint8_t* up = cur_ + keptRowOf(y - 1, keptParity_, h_) * w_;
+      const uint8_t* down = cur_ + keptRowOf(y + 1, keptParity_, h_) * w_;
+      uint8_t* g = guide_ + static_cast<ptrdiff_t>(i) * w_;
+      for (int32_t x = 0; x < w_; ++x) g[x] = static_cast<uint8_t>((up[x] + down[x] + 1) >> 1);
+    }
     for (int32_t bx = 0; bx < bw; ++bx) {
       const int32_t left = bx * kBlockWidth;
       const ptrdiff_t origin = static_cast<ptrdiff_t>(top) * fieldStride + left;
-      const uint8_t* guide = guide_.get() + static_cast<ptrdiff_t>(top) * w + left;
+      const uint8_t* guide = guide_ + left;
       uint32_t best = UINT32_MAX;
       MotionVector bestV{0, 0};
       // A vector tried once cannot win again: each is measured once.
-      ++blockStamp;
+      ++blockStamp_;
       // The vectors whose blocks in B and A stay inside the range and the field.
-      const int32_t xLimit = std::min({kRangeX, left, w - left - kBlockWidth});
+      const int32_t xLimit = std::min({kRangeX, left, w_ - left - kBlockWidth});
       const int32_t yLimit = std::min({kRangeY, top, fieldRows - top - kBlockRows});
       auto tryVector = [&](MotionVector v) {
-        if (best == 0) return false;  // nothing can be lower
+        if (best == 0) return;  // nothing can be lower
         const int32_t mx = v.x;
         const int32_t my = v.y;
         if (std::abs(mx) > xLimit || std::abs(my) > yLimit ||
-            tried[my + kRangeY][mx + kRangeX] == blockStamp) {
-          return false;
+            tried_[my + kRangeY][mx + kRangeX] == blockStamp_) {
+          return;
         }
-        tried[my + kRangeY][mx + kRangeX] = blockStamp;
+        tried_[my + kRangeY][mx + kRangeX] = blockStamp_;
         const ptrdiff_t shift = static_cast<ptrdiff_t>(my) * fieldStride + mx;
         const uint32_t sad =
-            k.blockSad(b + origin - shift, a + origin + shift, fieldStride, guide, w);
-        if (sad >= best) return false;
-        best = sad;
-        bestV = v;
-        return true;
+            k.blockSad(b_ + origin - shift, a_ + origin + shift, fieldStride, guide, w_);
+        if (sad < best) {
+          best = sad;
+          bestV = v;
+        }
       };
-      MotionVector* field = vectors_.get();
+      MotionVector* f = field_;
       tryVector({0, 0});
-      if (bx > 0) tryVector(field[by * bw + bx - 1]);
-      if (by > 0) tryVector(field[(by - 1) * bw + bx]);
-      if (by > 0 && bx + 1 < bw) tryVector(field[(by - 1) * bw + bx + 1]);
+      if (bx > 0) tryVector(f[by * bw + bx - 1]);
+      if (by > 0) tryVector(f[(by - 1) * bw + bx]);
+      if (by > 0 && bx + 1 < bw) tryVector(f[(by - 1) * bw + bx + 1]);
       if (best > kCoarseAbove) {
         for (const MotionVector v : kCoarse) tryVector(v);
       }
@@ -183,58 +192,125 @@ void TemporalDeinterlacer::search(const TemporalKernels& k, const uint8_t* b, co
         }
         if (bestV.x == from.x && bestV.y == from.y) break;
       }
-      field[by * bw + bx] = bestV;
+      f[by * bw + bx] = bestV;
     }
   }
-}
 
-// Rebuilds the rows of the missing parity of one plane (shift 0 luma, 1
-// chroma) and copies the kept ones.
-void TemporalDeinterlacer::rebuildPlane(const TemporalKernels& k, const Plane& p, int keptParity,
-                                        bool keptFirst, int shift) {
-  const int32_t w = p.width;
-  const int32_t h = p.height;
-  const int missing = 1 - keptParity;
-  const uint8_t* fieldB = keptFirst ? p.prev : p.cur;
-  const uint8_t* fieldA = keptFirst ? p.cur : p.next;
-  const int32_t fieldRows = h / 2;
-  const int32_t blockRows = kBlockRows >> shift;
-  const auto bw = static_cast<int32_t>(blocksX());
-  auto row = [&](const uint8_t* plane, int32_t r) { return plane + static_cast<ptrdiff_t>(r) * w; };
-  auto keptRow = [&](int32_t r) { return keptRowOf(r, keptParity, h); };
-  auto missingRow = [&](int32_t i) { return 2 * std::clamp(i, 0, fieldRows - 1) + missing; };
+ private:
+  const uint8_t *b_, *a_, *cur_;
+  int keptParity_;
+  int32_t w_, h_;
+  MotionVector* field_;
+  uint8_t* guide_;
+  // Which vectors a block has measured: the block's number where it did, so
+  // that nothing is cleared from one block to the next.
+  uint32_t tried_[2 * kRangeY + 1][2 * kRangeX + 1] = {};
+  uint32_t blockStamp_ = 0;
+};
 
-  for (int32_t r = keptParity; r < h; r += 2) std::memcpy(p.out + r * w, row(p.cur, r), w);
+}  // namespace
 
-  // Kept rows with their edge columns repeated, so the kernels never clamp a
+// The missing rows of one plane (shift 0 luma, 1 chroma), rebuilt a row of
+// blocks at a time, with the kept rows copied alongside.
+class TemporalDeinterlacer::PlanePass {
+ public:
+  PlanePass(const Plane& p, int keptParity, bool keptFirst, int shift, uint8_t* edgeRows)
+      : p_(p),
+        keptParity_(keptParity),
+        missing_(1 - keptParity),
+        shift_(shift),
+        fieldB_(keptFirst ? p.prev : p.cur),
+        fieldA_(keptFirst ? p.cur : p.next),
+        edge_{edgeRows + kTemporalMargin, edgeRows + p.width + 3 * kTemporalMargin} {}
+
+  // The field rows of row of blocks `by`, whose runs of equal vectors are given.
+  void rebuild(const TemporalKernels& k, int32_t by, const Run* runs, int32_t runCount) {
+    const int32_t w = p_.width;
+    const int32_t fieldRows = p_.height / 2;
+    const int32_t blockRows = kBlockRows >> shift_;
+    auto missingRow = [&](int32_t i) { return 2 * std::clamp(i, 0, fieldRows - 1) + missing_; };
+    TemporalRows& rows = rows_;
+    for (int32_t i = by * blockRows; i < (by + 1) * blockRows; ++i) {
+      const int32_t y = 2 * i + missing_;
+      const int32_t up = keptRow(y - 1);
+      const int32_t down = keptRow(y + 1);
+      rows.up = edgeOf(up);
+      rows.down = edgeOf(down);
+      // The kept row of this field row is one of the two, in cache now.
+      const int32_t kept = 2 * i + keptParity_;
+      std::memcpy(p_.out + static_cast<ptrdiff_t>(kept) * w, kept == up ? rows.up : rows.down, w);
+      rows.up3 = row(p_.cur, keptRow(y - 3));
+      rows.down3 = row(p_.cur, keptRow(y + 3));
+      rows.prevUp = row(p_.prev, up);
+      rows.prevDown = row(p_.prev, down);
+      rows.nextUp = row(p_.next, up);
+      rows.nextDown = row(p_.next, down);
+      rows.out = p_.out + static_cast<ptrdiff_t>(y) * w;
+      const uint8_t *b0 = row(fieldB_, y), *a0 = row(fieldA_, y);
+      const uint8_t *bUp0 = row(fieldB_, missingRow(i - 1)),
+                    *aUp0 = row(fieldA_, missingRow(i - 1));
+      const uint8_t *bDown0 = row(fieldB_, missingRow(i + 1)),
+                    *aDown0 = row(fieldA_, missingRow(i + 1));
+      for (int32_t n = 0; n < runCount; ++n) {
+        const Run& run = runs[n];
+        const int32_t x0 = run.x0, mx = run.v.x, my = run.v.y;
+        rows.b0 = b0 + x0;
+        rows.a0 = a0 + x0;
+        rows.bUp0 = bUp0 + x0;
+        rows.aUp0 = aUp0 + x0;
+        rows.bDown0 = bDown0 + x0;
+        rows.aDown0 = aDown0 + x0;
+        rows.b = row(fieldB_, missingRow(i - my)) + x0 - mx;
+        rows.a = row(fieldA_, missingRow(i + my)) + x0 + mx;
+        rows.bUp = row(fieldB_, missingRow(i - 1 - my)) + x0 - mx;
+        rows.aUp = row(fieldA_, missingRow(i - 1 + my)) + x0 + mx;
+        rows.bDown = row(fieldB_, missingRow(i + 1 - my)) + x0 - mx;
+        rows.aDown = row(fieldA_, missingRow(i + 1 + my)) + x0 + mx;
+        k.span(rows, x0, run.n);
+      }
+    }
+  }
+
+ private:
+  const uint8_t* row(const uint8_t* plane, int32_t r) const {
+    return plane + static_cast<ptrdiff_t>(r) * p_.width;
+  }
+  int32_t keptRow(int32_t r) const { return keptRowOf(r, keptParity_, p_.height); }
+
+  // Kept row r with its edge columns repeated, so the kernels never clamp a
   // column; the row below one missing row is the row above the next.
-  const int32_t padded = w + 2 * kTemporalMargin;
-  uint8_t* edge[2] = {edgeRows_.get() + kTemporalMargin,
-                      edgeRows_.get() + padded + kTemporalMargin};
-  auto fillEdge = [&](uint8_t* dst, int32_t r) {
-    const uint8_t* src = row(p.cur, r);
-    std::memcpy(dst, src, w);
-    std::memset(dst - kTemporalMargin, src[0], kTemporalMargin);
-    std::memset(dst + w, src[w - 1], kTemporalMargin);
-  };
-  int32_t edgeRow[2] = {-1, -1};
-  auto edgeOf = [&](int32_t r) -> const uint8_t* {
+  const uint8_t* edgeOf(int32_t r) {
     for (int s = 0; s < 2; ++s) {
-      if (edgeRow[s] == r) return edge[s];
+      if (edgeRow_[s] == r) return edge_[s];
     }
     // Replace the slot not holding the other row in use.
-    const int s = edgeRow[0] == r - 2 || edgeRow[0] == r + 2 ? 1 : 0;
-    fillEdge(edge[s], r);
-    edgeRow[s] = r;
-    return edge[s];
-  };
+    const int s = edgeRow_[0] == r - 2 || edgeRow_[0] == r + 2 ? 1 : 0;
+    const int32_t w = p_.width;
+    const uint8_t* src = row(p_.cur, r);
+    std::memcpy(edge_[s], src, w);
+    std::memset(edge_[s] - kTemporalMargin, src[0], kTemporalMargin);
+    std::memset(edge_[s] + w, src[w - 1], kTemporalMargin);
+    edgeRow_[s] = r;
+    return edge_[s];
+  }
 
-  // Runs of blocks with the same vector in one call, found once per row of
-  // blocks. Chroma goes by pairs of blocks (16 columns), each with the vector
-  // of its left block halved, or none where that would read outside the plane
-  // (the search kept only the left block inside).
+  Plane p_;
+  int keptParity_, missing_, shift_;
+  const uint8_t *fieldB_, *fieldA_;
+  uint8_t* edge_[2];
+  int32_t edgeRow_[2] = {-1, -1};
+  TemporalRows rows_{};
+};
+
+// Runs of blocks with the same vector, for one call each. Chroma goes by
+// pairs of blocks (16 columns), each with the vector of its left block
+// halved, or none where that would read outside the plane (the search kept
+// only the left block inside).
+int32_t TemporalDeinterlacer::runsOf(const MotionVector* blockRow, int shift, Run* runs) const {
+  const auto bw = static_cast<int32_t>(blocksX());
+  const int32_t w = static_cast<int32_t>(width_) >> shift;
   const int32_t step = 1 << shift;
-  auto vectorOf = [&](const MotionVector* blockRow, int32_t bx) {
+  auto vectorOf = [&](int32_t bx) {
     const MotionVector v = blockRow[bx];
     if (shift == 0) return v;
     const int32_t x0 = bx * kBlockWidth / 2;
@@ -243,63 +319,19 @@ void TemporalDeinterlacer::rebuildPlane(const TemporalKernels& k, const Plane& p
     if (x0 - std::abs(cmx) < 0 || x0 + span + std::abs(cmx) > w) return MotionVector{0, 0};
     return MotionVector{cmx, static_cast<int8_t>(v.y / 2)};
   };
-  auto runsOfBlockRow = [&](const MotionVector* blockRow) {
-    int32_t count = 0;
-    for (int32_t bx = 0; bx < bw;) {
-      const MotionVector v = vectorOf(blockRow, bx);
-      int32_t end = bx + step;
-      for (; end < bw; end += step) {
-        const MotionVector u = vectorOf(blockRow, end);
-        if (u.x != v.x || u.y != v.y) break;
-      }
-      end = std::min(end, bw);
-      runs_[count++] = {(bx * kBlockWidth) >> shift, ((end - bx) * kBlockWidth) >> shift, v};
-      bx = end;
+  int32_t count = 0;
+  for (int32_t bx = 0; bx < bw;) {
+    const MotionVector v = vectorOf(bx);
+    int32_t end = bx + step;
+    for (; end < bw; end += step) {
+      const MotionVector u = vectorOf(end);
+      if (u.x != v.x || u.y != v.y) break;
     }
-    return count;
-  };
-  int32_t runsOf = -1, runCount = 0;
-
-  TemporalRows rows{};
-  for (int32_t i = 0; i < fieldRows; ++i) {
-    const int32_t y = 2 * i + missing;
-    const int32_t up = keptRow(y - 1);
-    const int32_t down = keptRow(y + 1);
-    rows.up = edgeOf(up);
-    rows.down = edgeOf(down);
-    rows.up3 = row(p.cur, keptRow(y - 3));
-    rows.down3 = row(p.cur, keptRow(y + 3));
-    rows.prevUp = row(p.prev, up);
-    rows.prevDown = row(p.prev, down);
-    rows.nextUp = row(p.next, up);
-    rows.nextDown = row(p.next, down);
-    rows.out = p.out + static_cast<ptrdiff_t>(y) * w;
-    if (i / blockRows != runsOf) {
-      runsOf = i / blockRows;
-      runCount = runsOfBlockRow(vectors_.get() + runsOf * bw);
-    }
-    const uint8_t *b0 = row(fieldB, y), *a0 = row(fieldA, y);
-    const uint8_t *bUp0 = row(fieldB, missingRow(i - 1)), *aUp0 = row(fieldA, missingRow(i - 1));
-    const uint8_t *bDown0 = row(fieldB, missingRow(i + 1)),
-                  *aDown0 = row(fieldA, missingRow(i + 1));
-    for (int32_t n = 0; n < runCount; ++n) {
-      const Run& run = runs_[n];
-      const int32_t x0 = run.x0, mx = run.v.x, my = run.v.y;
-      rows.b0 = b0 + x0;
-      rows.a0 = a0 + x0;
-      rows.bUp0 = bUp0 + x0;
-      rows.aUp0 = aUp0 + x0;
-      rows.bDown0 = bDown0 + x0;
-      rows.aDown0 = aDown0 + x0;
-      rows.b = row(fieldB, missingRow(i - my)) + x0 - mx;
-      rows.a = row(fieldA, missingRow(i + my)) + x0 + mx;
-      rows.bUp = row(fieldB, missingRow(i - 1 - my)) + x0 - mx;
-      rows.aUp = row(fieldA, missingRow(i - 1 + my)) + x0 + mx;
-      rows.bDown = row(fieldB, missingRow(i + 1 - my)) + x0 - mx;
-      rows.aDown = row(fieldA, missingRow(i + 1 + my)) + x0 + mx;
-      k.span(rows, x0, run.n);
-    }
+    end = std::min(end, bw);
+    runs[count++] = {(bx * kBlockWidth) >> shift, ((end - bx) * kBlockWidth) >> shift, v};
+    bx = end;
   }
+  return count;
 }
 
 void TemporalDeinterlacer::process(const uint8_t* prev, const uint8_t* cur, const uint8_t* next,
@@ -316,13 +348,35 @@ void TemporalDeinterlacer::process(const uint8_t* prev, const uint8_t* cur, cons
   const uint8_t* fieldA = keptFirst ? cur : next;
   // The CPU mask is read per frame, as the engine's kernels do.
   const TemporalKernels k = makeTemporalKernels(cpuFlags());
-  search(k, fieldB + missing * w, fieldA + missing * w, cur, keptParity);
+  BlockSearch search(fieldB + missing * w, fieldA + missing * w, cur, keptParity, w, h,
+                     vectors_.get(), guide_.get());
 
   const size_t luma = static_cast<size_t>(w) * h;
-  rebuildPlane(k, {prev, cur, next, out, w, h}, keptParity, keptFirst, 0);
-  for (const size_t offset : {luma, luma + luma / 4}) {
-    rebuildPlane(k, {prev + offset, cur + offset, next + offset, out + offset, w / 2, h / 2},
-                 keptParity, keptFirst, 1);
+  const size_t v = luma, u = luma + luma / 4;
+  uint8_t* edge = edgeRows_.get();
+  PlanePass planes[3] = {{{prev, cur, next, out, w, h}, keptParity, keptFirst, 0, edge},
+                         {{prev + v, cur + v, next + v, out + v, w / 2, h / 2},
+                          keptParity,
+                          keptFirst,
+                          1,
+                          edge + 2 * w + 4 * kTemporalMargin},
+                         {{prev + u, cur + u, next + u, out + u, w / 2, h / 2},
+                          keptParity,
+                          keptFirst,
+                          1,
+                          edge + 3 * w + 8 * kTemporalMargin}};
+  // Each row of blocks is searched and at once rebuilt, while its rows are
+  // still in cache.
+  const auto bw = static_cast<int32_t>(blocksX());
+  Run* lumaRuns = runs_.get();
+  Run* chromaRuns = runs_.get() + bw;
+  for (int32_t by = 0; by < static_cast<int32_t>(blocksY()); ++by) {
+    search.row(k, by);
+    const MotionVector* blockRow = vectors_.get() + by * bw;
+    planes[0].rebuild(k, by, lumaRuns, runsOf(blockRow, 0, lumaRuns));
+    const int32_t chromaCount = runsOf(blockRow, 1, chromaRuns);
+    planes[1].rebuild(k, by, chromaRuns, chromaCount);
+    planes[2].rebuild(k, by, chromaRuns, chromaCount);
   }
 }
 

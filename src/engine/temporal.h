@@ -119,22 +119,21 @@ class TemporalDeinterlacer {
     uint8_t* out;
     int32_t width, height;
   };
-  void search(const TemporalKernels& k, const uint8_t* b, const uint8_t* a, const uint8_t* cur,
-              int keptParity);
-  void rebuildPlane(const TemporalKernels& k, const Plane& p, int keptParity, bool keptFirst,
-                    int shift);
-
   // Blocks side by side with the same vector, rebuilt in one kernel call.
   struct Run {
     int32_t x0, n;
     MotionVector v;
   };
+  class PlanePass;
+  // The runs of one row of blocks, for luma (shift 0) or chroma (1); returns their count.
+  int32_t runsOf(const MotionVector* blockRow, int shift, Run* runs) const;
 
   uint32_t width_ = 0, height_ = 0;
   std::unique_ptr<MotionVector[]> vectors_;
-  std::unique_ptr<Run[]> runs_;          // of one row of blocks
-  std::unique_ptr<uint8_t[]> edgeRows_;  // two kept rows with repeated edge columns
-  std::unique_ptr<uint8_t[]> guide_;     // the missing luma rows as the kept rows' averages
+  std::unique_ptr<Run[]> runs_;          // of one row of blocks, luma then chroma
+  std::unique_ptr<uint8_t[]> edgeRows_;  // two kept rows per plane with repeated edge columns
+  std::unique_ptr<uint8_t[]>
+      guide_;  // a row of blocks' missing luma rows as the kept rows' averages
 };
 
 }  // namespace wdi

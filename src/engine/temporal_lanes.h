@@ -45,11 +45,17 @@ inline typename V::Reg spatialLanes(const TemporalRows& r, int32_t x) {
   return V::select(V::gt(cost(0), V::add(V::add(best, best), V::set(16))), diagonal, cubic);
 }
 
-// The results of the pixels from x (rows b .. aDown from j), given their
-// spatial predictions sp.
+// What the pixels from x (rows b .. aDown from j) may become: the prediction
+// d and the distance diff the spatial one may keep from it. diff is 0 where
+// a pixel is still, so that the result there is d whatever the spatial
+// prediction.
 template <class B>
-inline typename B::Reg temporalBytes(const TemporalRows& r, int32_t x, int32_t j,
-                                     typename B::Reg sp) {
+struct TemporalBounds {
+  typename B::Reg d, diff;
+};
+
+template <class B>
+inline TemporalBounds<B> temporalBounds(const TemporalRows& r, int32_t x, int32_t j) {
   using Reg = typename B::Reg;
   const Reg c = B::load(r.up + x);
   const Reg e = B::load(r.down + x);
@@ -78,10 +84,23 @@ inline typename B::Reg temporalBytes(const TemporalRows& r, int32_t x, int32_t j
   const Reg minusHiPlus =
       B::min(B::min(B::subs(e, d), B::subs(c, d)), B::max(B::subs(c, bu), B::subs(e, fd)));
   const Reg diff = B::max(B::max(B::template shr<1>(change), kept), B::max(loPlus, minusHiPlus));
-  const Reg result = B::min(B::max(sp, B::subs(d, diff)), B::adds(d, diff));
   // Still: not displaced and nothing changed.
   const Reg t = B::max(B::max(change, B::max(pu, pd)), B::max(nu, nd));
-  return B::select(B::band(still, B::eqZero(t)), d, result);
+  return {d, B::select(B::band(still, B::eqZero(t)), B::set(0), diff)};
+}
+
+// The spatial predictions sp clamped to the bounds.
+template <class B>
+inline typename B::Reg clampToBounds(typename B::Reg sp, const TemporalBounds<B>& t) {
+  return B::min(B::max(sp, B::subs(t.d, t.diff)), B::adds(t.d, t.diff));
+}
+
+// The results of the pixels from x (rows b .. aDown from j), given their
+// spatial predictions sp.
+template <class B>
+inline typename B::Reg temporalBytes(const TemporalRows& r, int32_t x, int32_t j,
+                                     typename B::Reg sp) {
+  return clampToBounds<B>(sp, temporalBounds<B>(r, x, j));
 }
 
 // The rows of a run from its pixel j on.

@@ -148,6 +148,29 @@ TEST_P(TemporalLevel, SpanGivesTheScalarBytesOnRandomRows) {
   }
 }
 
+TEST_P(TemporalLevel, TakesADiagonalAtAVerticalCostOf17) {
+  // Flat rows but for a diagonal of cost 0 at pixel p - 1 (odd and even) whose vertical
+  // cost is 17, the least at which a diagonal is taken (2 * 0 + 16 < 17); the cubic
+  // there is 101.
+  constexpr int32_t kRun = 32;
+  for (const int p : {16, 17}) {
+    std::vector<std::vector<uint8_t>> rows(20,
+                                           std::vector<uint8_t>(kRun + 2 * kTemporalMargin, 100));
+    auto at = [&](int i) { return rows[static_cast<size_t>(i)].data() + kTemporalMargin; };
+    at(1)[p - 1] = at(2)[p - 3] = 101;
+    at(1)[p] = at(2)[p - 2] = 108;
+    std::fill(rows[14].begin(), rows[14].end(), 90);   // b0: d = 104, wide bounds
+    std::fill(rows[15].begin(), rows[15].end(), 118);  // a0
+    TemporalRows r{at(0),  at(1),  at(2),  at(3),  at(4),  at(5),  at(6),
+                   at(7),  at(14), at(15), at(16), at(17), at(18), at(19),
+                   at(14), at(15), at(16), at(17), at(18), at(19), nullptr};
+    test::GuardedBuffer got(kRun);
+    r.out = got.data();
+    makeTemporalKernels(flags_).span(r, 0, kRun);
+    EXPECT_EQ(got.data()[p - 1], 108) << "pixel " << p - 1;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Levels, TemporalLevel, WDI_SIMD_KERNEL_LEVELS, test::levelName);
 
 TEST(Temporal, KeepsAStillPictureExactlyAndItsKeptRowsAlways) {

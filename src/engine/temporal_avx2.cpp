@@ -108,6 +108,21 @@ inline __m256i cubic32(const TemporalRows& r, int32_t x) {
                              half([](__m256i a, __m256i b) { return _mm256_unpackhi_epi8(a, b); }));
 }
 
+// Whether the 32 pixels from x are all still (B = A, the kept rows unchanged
+// in time); then they are the woven row, written here.
+inline bool stillGroup32(const TemporalRows& r, int32_t x, int32_t j) {
+  auto at = [](const uint8_t* p) { return Avx2Bytes::load(p); };
+  auto eq = [](__m256i a, __m256i b) { return _mm256_cmpeq_epi8(a, b); };
+  const __m256i b0 = at(r.b0 + j), up = at(r.up + x), down = at(r.down + x);
+  const __m256i same = _mm256_and_si256(
+      _mm256_and_si256(eq(b0, at(r.a0 + j)),
+                       _mm256_and_si256(eq(at(r.prevUp + x), up), eq(at(r.prevDown + x), down))),
+      _mm256_and_si256(eq(at(r.nextUp + x), up), eq(at(r.nextDown + x), down)));
+  if (_mm256_movemask_epi8(same) != -1) return false;
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(r.out + x), b0);
+  return true;
+}
+
 // Thirty-two pixels from x; rows b .. aDown from j.
 inline void span32(const TemporalRows& r, int32_t x, int32_t j) {
   const TemporalBounds<Avx2Bytes> bounds = temporalBounds<Avx2Bytes>(r, x, j);
@@ -178,8 +193,12 @@ uint32_t temporalBlockSadAvx2(const uint8_t* b, const uint8_t* a, ptrdiff_t stri
 }
 
 void temporalSpanAvx2(const TemporalRows& r, int32_t x0, int32_t n) {
-  int32_t j = spanGroups<32>(r, x0, 0, n, [&r](int32_t x, int32_t jj) { span32(r, x, jj); });
-  j = spanGroups<16>(r, x0, j, n, [&r](int32_t x, int32_t jj) { span16(r, x, jj); });
+  int32_t j = spanGroups<32>(
+      x0, 0, n, [&r](int32_t x, int32_t jj) { return stillGroup32(r, x, jj); },
+      [&r](int32_t x, int32_t jj) { span32(r, x, jj); });
+  j = spanGroups<16>(
+      x0, j, n, [&r](int32_t x, int32_t jj) { return stillGroup16(r, x, jj); },
+      [&r](int32_t x, int32_t jj) { span16(r, x, jj); });
   // The last 8 pixels of a run of chroma blocks at the plane's right edge.
   if (j < n) temporalSpanSse2(advancedRows(r, j), x0 + j, n - j);
 }

@@ -57,31 +57,26 @@ inline bool allStill16(const TemporalRows& r, int32_t x, int32_t j) {
   return _mm_movemask_epi8(same) == 0xFFFF;
 }
 
-// Whether the kBytes (16 or 32) pixels from x are all still; then they are
-// the woven row, written here.
-template <int kBytes>
-inline bool stillGroup(const TemporalRows& r, int32_t x, int32_t j) {
-  static_assert(kBytes == 16 || kBytes == 32, "a group is 16 or 32 pixels");
-  for (int h = 0; h < kBytes; h += 16) {
-    if (!allStill16(r, x + h, j + h)) return false;
-  }
-  for (int h = 0; h < kBytes; h += 16) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(r.out + x + h),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(r.b0 + j + h)));
-  }
+// Whether the 16 pixels from x are all still; then they are the woven row,
+// written here.
+inline bool stillGroup16(const TemporalRows& r, int32_t x, int32_t j) {
+  if (!allStill16(r, x, j)) return false;
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(r.out + x),
+                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(r.b0 + j)));
   return true;
 }
 
-// Groups of kBytes pixels from x0 + j0 (rows b .. aDown from j0) up to the
-// last whole one before n; returns where they end. Still and moving areas come in
-// stretches: after a group that is not still, the groups of the next 48
-// pixels (32 with groups of 32) skip the test.
-template <int kBytes, class Group>
-inline int32_t spanGroups(const TemporalRows& r, int32_t x0, int32_t j0, int32_t n, Group group) {
+// Groups of kBytes pixels from x0 + j0 (pixel j0 of a run) up to the
+// last whole one before n; returns where they end. `still(x, j)` writes a
+// group that is all still and says whether it did. Still and moving areas
+// come in stretches: after a group that is not still, the groups of the next
+// 48 pixels (32 with groups of 32) skip the test.
+template <int kBytes, class Still, class Group>
+inline int32_t spanGroups(int32_t x0, int32_t j0, int32_t n, Still still, Group group) {
   int32_t j = j0;
   for (int wait = 0; j + kBytes <= n; j += kBytes) {
     if (wait == 0) {
-      if (stillGroup<kBytes>(r, x0 + j, j)) continue;
+      if (still(x0 + j, j)) continue;
       wait = 48 / kBytes;
     } else {
       --wait;

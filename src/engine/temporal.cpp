@@ -246,26 +246,30 @@ class TemporalDeinterlacer::PlanePass {
       rows.nextUp = row(p_.next, up);
       rows.nextDown = row(p_.next, down);
       rows.out = p_.out + static_cast<ptrdiff_t>(y) * w;
-      const uint8_t *b0 = row(fieldB_, y), *a0 = row(fieldA_, y);
-      const uint8_t *bUp0 = row(fieldB_, missingRow(i - 1)),
-                    *aUp0 = row(fieldA_, missingRow(i - 1));
-      const uint8_t *bDown0 = row(fieldB_, missingRow(i + 1)),
-                    *aDown0 = row(fieldA_, missingRow(i + 1));
+      // The rows of B and A from i - 5 to i + 5 (a vector and one row more).
+      const uint8_t* rowsB[2 * kRangeY + 3];
+      const uint8_t* rowsA[2 * kRangeY + 3];
+      for (int32_t d = -kRangeY - 1; d <= kRangeY + 1; ++d) {
+        rowsB[d + kRangeY + 1] = row(fieldB_, missingRow(i + d));
+        rowsA[d + kRangeY + 1] = row(fieldA_, missingRow(i + d));
+      }
+      const uint8_t* const* b = rowsB + kRangeY + 1;  // b[d]: the row i + d of B
+      const uint8_t* const* a = rowsA + kRangeY + 1;
       for (int32_t n = 0; n < runCount; ++n) {
         const Run& run = runs[n];
         const int32_t x0 = run.x0, mx = run.v.x, my = run.v.y;
-        rows.b0 = b0 + x0;
-        rows.a0 = a0 + x0;
-        rows.bUp0 = bUp0 + x0;
-        rows.aUp0 = aUp0 + x0;
-        rows.bDown0 = bDown0 + x0;
-        rows.aDown0 = aDown0 + x0;
-        rows.b = row(fieldB_, missingRow(i - my)) + x0 - mx;
-        rows.a = row(fieldA_, missingRow(i + my)) + x0 + mx;
-        rows.bUp = row(fieldB_, missingRow(i - 1 - my)) + x0 - mx;
-        rows.aUp = row(fieldA_, missingRow(i - 1 + my)) + x0 + mx;
-        rows.bDown = row(fieldB_, missingRow(i + 1 - my)) + x0 - mx;
-        rows.aDown = row(fieldA_, missingRow(i + 1 + my)) + x0 + mx;
+        rows.b0 = b[0] + x0;
+        rows.a0 = a[0] + x0;
+        rows.bUp0 = b[-1] + x0;
+        rows.aUp0 = a[-1] + x0;
+        rows.bDown0 = b[1] + x0;
+        rows.aDown0 = a[1] + x0;
+        rows.b = b[-my] + x0 - mx;
+        rows.a = a[my] + x0 + mx;
+        rows.bUp = b[-1 - my] + x0 - mx;
+        rows.aUp = a[-1 + my] + x0 + mx;
+        rows.bDown = b[1 - my] + x0 - mx;
+        rows.aDown = a[1 + my] + x0 + mx;
         k.span(rows, x0, run.n);
       }
     }

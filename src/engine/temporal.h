@@ -132,8 +132,7 @@ class TemporalDeinterlacer {
   std::unique_ptr<MotionVector[]> vectors_;
   std::unique_ptr<Run[]> runs_;          // of one row of blocks, luma then chroma
   std::unique_ptr<uint8_t[]> edgeRows_;  // two kept rows per plane with repeated edge columns
-  std::unique_ptr<uint8_t[]>
-      guide_;  // a row of blocks' missing luma rows as the kept rows' averages
+  std::unique_ptr<uint8_t[]> guide_;     // the kept rows' averages, one row of blocks
 };
 
 }  // namespace wdi

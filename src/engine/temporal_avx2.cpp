@@ -53,6 +53,9 @@ struct Avx2Bytes {
   static Reg band(Reg a, Reg b) { return _mm256_and_si256(a, b); }
   static Reg bxor(Reg a, Reg b) { return _mm256_xor_si256(a, b); }
   static Reg set(int8_t v) { return _mm256_set1_epi8(v); }
+  static Reg eq(Reg a, Reg b) { return _mm256_cmpeq_epi8(a, b); }
+  static bool allSet(Reg a) { return _mm256_movemask_epi8(a) == -1; }
+  static void store(uint8_t* p, Reg a) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), a); }
 };
 
 // The spatial prediction of 32 pixels on bytes. A diagonal cost is a sum of
@@ -68,14 +71,10 @@ struct Diagonals {
   const uint8_t* down;
   int32_t x;
 
-  static __m256i load(const uint8_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  }
-  static __m256i absDiff(__m256i a, __m256i b) {
-    return _mm256_or_si256(_mm256_subs_epu8(a, b), _mm256_subs_epu8(b, a));
-  }
   // D(x + j) = |U(x + j + k) - L(x + j - k)| of the 32 pixels from x + o.
-  __m256i d(int k, int o) const { return absDiff(load(up + x + o + k), load(down + x + o - k)); }
+  __m256i d(int k, int o) const {
+    return Avx2Bytes::absDiff(Avx2Bytes::load(up + x + o + k), Avx2Bytes::load(down + x + o - k));
+  }
   // The costs of diagonal k, even and odd pixels.
   void cost(int k, __m256i* even, __m256i* odd) const {
     const __m256i pair = _mm256_maddubs_epi16(d(k, 0), _mm256_set1_epi8(1));
@@ -86,14 +85,16 @@ struct Diagonals {
   static __m256i bytes(__m256i even, __m256i odd) {
     return _mm256_blendv_epi8(even, odd, _mm256_set1_epi16(static_cast<int16_t>(0xFF00)));
   }
-  __m256i diagonal(int k) const { return _mm256_avg_epu8(load(up + x + k), load(down + x - k)); }
+  __m256i diagonal(int k) const {
+    return _mm256_avg_epu8(Avx2Bytes::load(up + x + k), Avx2Bytes::load(down + x - k));
+  }
 };
 
 // The cubic of the 32 pixels from x, clamped to 0 .. 255 by the pack.
 inline __m256i cubic32(const TemporalRows& r, int32_t x) {
   const __m256i zero = _mm256_setzero_si256();
-  const __m256i u = Diagonals::load(r.up + x), l = Diagonals::load(r.down + x);
-  const __m256i u3 = Diagonals::load(r.up3 + x), l3 = Diagonals::load(r.down3 + x);
+  const __m256i u = Avx2Bytes::load(r.up + x), l = Avx2Bytes::load(r.down + x);
+  const __m256i u3 = Avx2Bytes::load(r.up3 + x), l3 = Avx2Bytes::load(r.down3 + x);
   // unpacklo and unpackhi split each 128-bit lane; packus joins them back in order.
   auto half = [&](auto unpack) {
     const __m256i near = _mm256_add_epi16(unpack(u, zero), unpack(l, zero));
@@ -106,21 +107,6 @@ inline __m256i cubic32(const TemporalRows& r, int32_t x) {
   };
   return _mm256_packus_epi16(half([](__m256i a, __m256i b) { return _mm256_unpacklo_epi8(a, b); }),
                              half([](__m256i a, __m256i b) { return _mm256_unpackhi_epi8(a, b); }));
-}
-
-// Whether the 32 pixels from x are all still (B = A, the kept rows unchanged
-// in time); then they are the woven row, written here.
-inline bool stillGroup32(const TemporalRows& r, int32_t x, int32_t j) {
-  auto at = [](const uint8_t* p) { return Avx2Bytes::load(p); };
-  auto eq = [](__m256i a, __m256i b) { return _mm256_cmpeq_epi8(a, b); };
-  const __m256i b0 = at(r.b0 + j), up = at(r.up + x), down = at(r.down + x);
-  const __m256i same = _mm256_and_si256(
-      _mm256_and_si256(eq(b0, at(r.a0 + j)),
-                       _mm256_and_si256(eq(at(r.prevUp + x), up), eq(at(r.prevDown + x), down))),
-      _mm256_and_si256(eq(at(r.nextUp + x), up), eq(at(r.nextDown + x), down)));
-  if (_mm256_movemask_epi8(same) != -1) return false;
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(r.out + x), b0);
-  return true;
 }
 
 // Thirty-two pixels from x; rows b .. aDown from j.
@@ -194,10 +180,10 @@ uint32_t temporalBlockSadAvx2(const uint8_t* b, const uint8_t* a, ptrdiff_t stri
 
 void temporalSpanAvx2(const TemporalRows& r, int32_t x0, int32_t n) {
   int32_t j = spanGroups<32>(
-      x0, 0, n, [&r](int32_t x, int32_t jj) { return stillGroup32(r, x, jj); },
+      x0, 0, n, [&r](int32_t x, int32_t jj) { return stillGroup<Avx2Bytes>(r, x, jj); },
       [&r](int32_t x, int32_t jj) { span32(r, x, jj); });
   j = spanGroups<16>(
-      x0, j, n, [&r](int32_t x, int32_t jj) { return stillGroup16(r, x, jj); },
+      x0, j, n, [&r](int32_t x, int32_t jj) { return stillGroup<Bytes16>(r, x, jj); },
       [&r](int32_t x, int32_t jj) { span16(r, x, jj); });
   // The last 8 pixels of a run of chroma blocks at the plane's right edge.
   if (j < n) temporalSpanSse2(advancedRows(r, j), x0 + j, n - j);

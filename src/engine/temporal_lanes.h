@@ -9,7 +9,7 @@
 // `V` (16-bit lanes): load (bytes widened), absDiff, avg, min, max, add, sub,
 // mul9, sar<n>, gt (signed), select(mask, yes, no), set.
 // `B` (bytes): load, absDiff, avg, min, max, subs, adds (saturating), shr<n>,
-// eqZero, ones, select, band, bxor, set.
+// eqZero, ones, select, band, bxor, set, and for stillGroup eq, allSet, store.
 // Instantiated with level-local types only, so each instruction set keeps
 // its own copy.
 #pragma once
@@ -101,6 +101,21 @@ template <class B>
 inline typename B::Reg temporalBytes(const TemporalRows& r, int32_t x, int32_t j,
                                      typename B::Reg sp) {
   return clampToBounds<B>(sp, temporalBounds<B>(r, x, j));
+}
+
+// Whether the pixels from x (rows b .. aDown from j) are all still (B = A,
+// the kept rows unchanged in time), found on bytes before anything is
+// widened; then they are the woven row, written here.
+template <class B>
+inline bool stillGroup(const TemporalRows& r, int32_t x, int32_t j) {
+  const typename B::Reg b0 = B::load(r.b0 + j), up = B::load(r.up + x), down = B::load(r.down + x);
+  const typename B::Reg same = B::band(
+      B::band(B::eq(b0, B::load(r.a0 + j)),
+              B::band(B::eq(B::load(r.prevUp + x), up), B::eq(B::load(r.prevDown + x), down))),
+      B::band(B::eq(B::load(r.nextUp + x), up), B::eq(B::load(r.nextDown + x), down)));
+  if (!B::allSet(same)) return false;
+  B::store(r.out + x, b0);
+  return true;
 }
 
 // The rows of a run from its pixel j on.

@@ -68,7 +68,7 @@ uint32_t temporalBlockSadSse2(const uint8_t* b, const uint8_t* a, ptrdiff_t stri
 
 void temporalSpanSse2(const TemporalRows& r, int32_t x0, int32_t n) {
   const int32_t j = spanGroups<16>(
-      x0, 0, n, [&r](int32_t x, int32_t jj) { return stillGroup16(r, x, jj); },
+      x0, 0, n, [&r](int32_t x, int32_t jj) { return stillGroup<Bytes16>(r, x, jj); },
       [&r](int32_t x, int32_t jj) { span16(r, x, jj); });
   if (j < n) span8(r, x0 + j, j);
 }

@@ -1,5 +1,5 @@
-// The still groups of method 6 and its 16-byte registers, shared by the SSE2
-// and AVX2 spans.
+// The 16-byte registers of method 6 and its walk over groups of pixels,
+// shared by the SSE2 and AVX2 spans.
 // Internal linkage on purpose: each kernel file compiles its own copy for its
 // own instruction set, and the linker must not pick one copy for both.
 #pragma once
@@ -36,35 +36,15 @@ struct Bytes16 {
   static Reg band(Reg a, Reg b) { return _mm_and_si128(a, b); }
   static Reg bxor(Reg a, Reg b) { return _mm_xor_si128(a, b); }
   static Reg set(int8_t v) { return _mm_set1_epi8(v); }
+  static Reg eq(Reg a, Reg b) { return _mm_cmpeq_epi8(a, b); }
+  static bool allSet(Reg a) { return _mm_movemask_epi8(a) == 0xFFFF; }
+  static void store(uint8_t* p, Reg a) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), a); }
 };
 
 // Eight pixels as bytes (the upper eight lanes unused).
 struct Bytes8 : Bytes16 {
   static Reg load(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
 };
-
-// Whether the 16 pixels from x are all still (B = A, the kept rows unchanged
-// in time), found on bytes before anything is widened.
-inline bool allStill16(const TemporalRows& r, int32_t x, int32_t j) {
-  auto at = [](const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
-  const __m128i b0 = at(r.b0 + j), up = at(r.up + x), down = at(r.down + x);
-  const __m128i same =
-      _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(b0, at(r.a0 + j)),
-                                  _mm_and_si128(_mm_cmpeq_epi8(at(r.prevUp + x), up),
-                                                _mm_cmpeq_epi8(at(r.prevDown + x), down))),
-                    _mm_and_si128(_mm_cmpeq_epi8(at(r.nextUp + x), up),
-                                  _mm_cmpeq_epi8(at(r.nextDown + x), down)));
-  return _mm_movemask_epi8(same) == 0xFFFF;
-}
-
-// Whether the 16 pixels from x are all still; then they are the woven row,
-// written here.
-inline bool stillGroup16(const TemporalRows& r, int32_t x, int32_t j) {
-  if (!allStill16(r, x, j)) return false;
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(r.out + x),
-                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(r.b0 + j)));
-  return true;
-}
 
 // Groups of kBytes pixels from x0 + j0 (pixel j0 of a run) up to the
 // last whole one before n; returns where they end. `still(x, j)` writes a

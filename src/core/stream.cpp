@@ -134,13 +134,12 @@ Status Stream::setRegion(const CRectList& region) {
   return Status::Ok;
 }
 
-void Stream::processMirrored() {
+void Stream::processMirrored(const uint8_t* in, uint8_t* out) {
   const uint32_t w = geometry_.paddedWidth;
   const uint32_t h = geometry_.paddedHeight;
-  engine_.process(mirroredIn_.get(), mirroredOut_.get(), &params_);
+  engine_.process(in, out, &params_);
   if (!regionEmpty_) {
-    ApplyBlockMask(mirroredMask_.get(), mirroredIn_.get(), mirroredOut_.get(),
-                   static_cast<int32_t>(w), static_cast<int32_t>(h));
+    ApplyBlockMask(mirroredMask_.get(), in, out, static_cast<int32_t>(w), static_cast<int32_t>(h));
   }
 }
 
@@ -152,7 +151,7 @@ void Stream::processPadded(const uint8_t* in, uint8_t* out, const uint8_t* prev,
   if (params_.method != kTemporalMethod && keptField_ == Field::Top) {
     // The top field kept: the same arithmetic on the picture upside down.
     mirrorRows(in, mirroredIn_.get(), w, h);
-    processMirrored();
+    processMirrored(mirroredIn_.get(), mirroredOut_.get());
     mirrorRows(mirroredOut_.get(), out, w, h);
     return;
   }
@@ -199,21 +198,20 @@ void Stream::process(const InPlane in[3], const OutPlane out[3], const InPlane* 
     }
     return frame;
   };
-  uint8_t* result = nullptr;
+  // Both orientations use the same pair of frames (the picture fills every
+  // byte of it), so that a stream giving one output per field keeps half as
+  // many frames in the caches.
+  pad(in, paddedIn_.get());
   if (upsideDown) {
-    pad(in, mirroredIn_.get());
     lastIn_ = nullptr;
-    processMirrored();
-    result = mirroredOut_.get();
+    processMirrored(paddedIn_.get(), paddedOut_.get());
   } else {
     const bool temporal = usesNeighbours();
-    pad(in, paddedIn_.get());
     processPadded(paddedIn_.get(), paddedOut_.get(),
                   temporal ? pad(prev, paddedPrev_.get()) : nullptr,
                   temporal ? pad(next, paddedNext_.get()) : nullptr);
-    result = paddedOut_.get();
   }
-  rowsOf(result);
+  rowsOf(paddedOut_.get());
   for (int p = 0; p < 3; ++p) {
     copyPlane(planes[p].data, steps[p], out[p].data, out[p].stride, planes[p].width,
               planes[p].height);

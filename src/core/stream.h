@@ -106,8 +106,8 @@ class Stream {
  private:
   Stream() = default;
   void rebuildMask();
-  // The engine and the region on mirroredIn_, into mirroredOut_.
-  void processMirrored();
+  // The engine and the region on an upside-down padded frame.
+  void processMirrored(const uint8_t* in, uint8_t* out);
 
   FrameGeometry geometry_;
   DeinterlaceParameters params_ = kDefaultParameters;

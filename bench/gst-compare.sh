@@ -27,16 +27,9 @@ FRAMES_HD=${FRAMES_HD:-150}
 SHORT=${SHORT:-10}
 BLOCKSIZE=${BLOCKSIZE:-}
 
-command -v gst-launch-1.0 >/dev/null || { echo "gst-compare: gst-launch-1.0 is missing" >&2; exit 1; }
-if [[ ! -f $BUILD/build.ninja ]]; then
-  cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWDI_WERROR=ON >/dev/null
-fi
-cmake --build "$BUILD" --target wdeint gstwdeinterlace >&2
-BUILD=$(cd "$BUILD" && pwd)
-export GST_PLUGIN_PATH=$BUILD/gstreamer
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/gst-compare.XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-export GST_REGISTRY=$WORK/registry.bin
+# shellcheck source=bench/gst-common.sh
+source bench/gst-common.sh
+gst_bench_setup gst-compare
 
 now_ns() { date +%s%N; }
 declare -A BEST FPS

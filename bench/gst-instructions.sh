@@ -23,18 +23,9 @@ LONG=${LONG:-30}
 SHORT=${SHORT:-10}
 LL_BYTES=${LL_BYTES:-16777216}
 
-for tool in gst-launch-1.0 valgrind; do
-  command -v $tool >/dev/null || { echo "gst-instructions: $tool is missing" >&2; exit 1; }
-done
-if [[ ! -f $BUILD/build.ninja ]]; then
-  cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWDI_WERROR=ON >/dev/null
-fi
-cmake --build "$BUILD" --target wdeint gstwdeinterlace >&2
-BUILD=$(cd "$BUILD" && pwd)
-export GST_PLUGIN_PATH=$BUILD/gstreamer
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/gst-instructions.XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-export GST_REGISTRY=$WORK/registry.bin
+# shellcheck source=bench/gst-common.sh
+source bench/gst-common.sh
+gst_bench_setup gst-instructions valgrind
 gst-inspect-1.0 wdeinterlace >/dev/null # the registry is built before any count
 
 # counts CLIP COMMAND...: "instructions LL-data-misses" of one run (@ = the clip)

@@ -120,8 +120,8 @@ class Stream {
   bool regionEmpty_ = true;  // every block processed: the mask changes nothing
   std::unique_ptr<int32_t[]> mask_;
   std::unique_ptr<int32_t[]> mirroredMask_;  // mask_ with its rows reversed
-  // Padded frames: the picture and its result for process(), and the
-  // mirrored input and output of the top field.
+  // Padded frames: the picture and its result for process() (either way up),
+  // and the mirrored input and output of processPadded's top field.
   struct FreeDeleter {
     void operator()(uint8_t* p) const;
   };

@@ -545,24 +545,6 @@ GstFlowReturn gst_wdeinterlace_generate_output(GstBaseTransform* trans, GstBuffe
   return GST_FLOW_OK;
 }
 
-// Downstream that offers no pool (fakesink, filesink, appsink) would have each
-// output frame freshly allocated, and its pages faulted in and out of the
-// caches every frame: a pool of our own recycles them.
-gboolean gst_wdeinterlace_decide_allocation(GstBaseTransform* trans, GstQuery* query) {
-  if (gst_query_get_n_allocation_pools(query) == 0) {
-    GstCaps* caps = nullptr;
-    gst_query_parse_allocation(query, &caps, nullptr);
-    GstVideoInfo info;
-    if (caps != nullptr && gst_video_info_from_caps(&info, caps)) {
-      GstBufferPool* pool = gst_video_buffer_pool_new();
-      gst_query_add_allocation_pool(query, pool, static_cast<guint>(GST_VIDEO_INFO_SIZE(&info)), 2,
-                                    0);
-      gst_object_unref(pool);
-    }
-  }
-  return GST_BASE_TRANSFORM_CLASS(gst_wdeinterlace_parent_class)->decide_allocation(trans, query);
-}
-
 // A region file that does not load stops the pipeline here, before any data
 // flows, rather than in the middle of negotiation.
 gboolean gst_wdeinterlace_start(GstBaseTransform* trans) {
@@ -715,7 +697,6 @@ static void gst_wdeinterlace_class_init(GstWdeinterlaceClass* klass) {
   trans->stop = gst_wdeinterlace_stop;
   trans->sink_event = gst_wdeinterlace_sink_event;
   trans->query = gst_wdeinterlace_query;
-  trans->decide_allocation = gst_wdeinterlace_decide_allocation;
   trans->passthrough_on_same_caps = FALSE;
 
   gst_type_mark_as_plugin_api(modeType(), static_cast<GstPluginAPIFlags>(0));
